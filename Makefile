@@ -1,0 +1,35 @@
+# Thin wrapper over CMake. `make test` is the whole suite; `make demo` renders the bundled song.
+JOBS ?= 2
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build test test-release test-sanitize demo bench clean
+
+all: build
+
+deps:
+	@sh scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS)
+
+test-release: build
+	ctest --test-dir build --output-on-failure
+
+# Sanitizer build with clang, so both compilers see the code warning-free on every run.
+test-sanitize: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAHX_SANITIZE=ON -DAHX_WERROR=ON \
+	      -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_FLAGS)
+	cmake --build build-asan -j $(JOBS)
+	ctest --test-dir build-asan --output-on-failure
+
+test: test-release test-sanitize
+
+demo: build
+	./build/ahx render -o demo.wav
+
+bench: build
+	./build/bench/ahx_bench
+
+clean:
+	rm -rf build build-asan

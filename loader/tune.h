@@ -1,0 +1,51 @@
+#pragma once
+// One parsed module with its playback state: a single allocation owned by its caller.
+#include <cstdint>
+
+#include "loader/module_records.h"
+#include "replay/voice.h"
+
+constexpr uint32_t kStereoModeCount = 5;
+extern const uint32_t StereoPanLeft[kStereoModeCount];   // 128, 96, 64, 32, 0
+extern const uint32_t StereoPanRight[kStereoModeCount];  // 128, 160, 193, 225, 255
+extern const uint32_t AhxGainPercent[kStereoModeCount];  // 71, 72, 76, 85, 100
+
+struct Tune {
+    char name[kNameBytes];
+    uint32_t mixFrequency;
+    const int8_t* waveformBase[4];  // entry 2 (square) stays null: squares come from the voice
+    uint16_t restartPosition;
+    uint16_t positionCount;
+    uint8_t speedMultiplier;
+    uint8_t trackLength;
+    uint8_t trackCount;
+    uint8_t instrumentCount;
+    uint8_t subsongCount;
+    int16_t nextPositionIndex;
+    int16_t tempo;
+    int16_t positionIndex;
+    int16_t stepWait;
+    int16_t stepIndex;
+    uint16_t nextStepIndex;
+    uint8_t positionLoadPending;
+    uint8_t positionChangePending;
+    uint16_t* subsongList;
+    uint16_t channelCount;
+    Position* positions;
+    Track tracks[kMaxTracks];
+    Instrument* instruments;  // instrumentCount + 1 entries; entry 0 is a placeholder
+    Voice voices[kMaxChannels];
+    uint32_t stereoMode;
+    uint32_t defaultPanLeft;
+    uint32_t defaultPanRight;
+    uint32_t mixGain;
+    uint8_t formatVersion;
+};
+
+// Parses an HVL or THX module held in memory. Returns a tune started on song 0, or null.
+Tune* LoadTune(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, uint32_t mixFrequency);
+// The THX half of LoadTune; the caller has checked magic and revision.
+Tune* ReadAhxTune(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, uint32_t mixFrequency);
+void FreeTune(Tune* tune);
+// 1 when song (0 = main, 1..subsongCount) was started; 0 leaves the tune unchanged.
+uint32_t StartSubsong(Tune* tune, uint32_t song);

@@ -1,0 +1,16 @@
+#pragma once
+// The replay engine: one tick advances a whole tune and prepares every voice for mixing.
+#include <cstdint>
+
+#include "loader/tune.h"
+
+void PlayTick(Tune* tune);
+void ProcessStep(Tune* tune, Voice* voice);
+void StartInstrument(Tune* tune, Voice* voice, uint32_t instrumentNumber);
+void ApplyStepCommandBeforeNote(Tune* tune, Voice* voice, uint8_t command, uint8_t param);
+void ApplyStepCommandAfterNote(Tune* tune, Voice* voice, uint8_t command, uint8_t param);
+void ApplyPerfCommand(Voice* voice, uint8_t command, uint8_t param);
+void UpdateVoiceFrame(Tune* tune, Voice* voice);
+void SetupVoiceOutput(Voice* voice, double mixFrequency);
+// 16.16 step through a voice buffer for a period at an output rate; never 0.
+uint32_t ConvertPeriodToStep(int16_t period, double mixFrequency);

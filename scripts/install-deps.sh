@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs the Debian packages the build and the tests need, when they are missing and we are root.
+set -eu
+needed="cmake g++ clang libgtest-dev libbenchmark-dev libsndfile1-dev pkgconf"
+missing=""
+for p in $needed; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+if [ "$(id -u)" != 0 ]; then
+  echo "missing Debian packages:$missing (install them, or run as root)" >&2
+  exit 1
+fi
+echo "installing:$missing"
+apt-get update -q >/dev/null
+DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing >/dev/null
