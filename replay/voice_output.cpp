@@ -1,0 +1,67 @@
+// Turns a voice's period, volume and waveform source into what the mixer reads.
+#include <cstdint>
+#include <cstring>
+
+#include "replay/replay.h"
+#include "replay/voice.h"
+#include "waves/wave_bank.h"
+
+namespace {
+
+// 3546897 clock cycles per second times 65536: period clock / period / rate is a 16.16 step.
+constexpr float kPeriodClock = 232449441792.0f;
+constexpr uint32_t kBufferSpanFixed = kVoiceBufferSamples << 16;  // 41943040
+constexpr uint8_t kLongestWaveLength = 5;
+// Magnitudes at or beyond 2^63 have no 64-bit integer; converting them would be undefined.
+constexpr double kInt64Limit = 9223372036854775808.0;
+
+// Copies a waveform of 4 << waveLength samples over the whole 640-sample buffer.
+void FillByRepetition(int8_t* buffer, const int8_t* source, uint16_t waveLength) {
+    // Longer waveforms would not divide the buffer; the readers keep them away, this keeps reads in bounds.
+    const uint32_t lengthIndex = waveLength > kLongestWaveLength ? kLongestWaveLength : waveLength;
+    const uint32_t waveSamples = 4u << lengthIndex;
+    for (uint32_t offset = 0; offset < kVoiceBufferSamples; offset += waveSamples) {
+        std::memcpy(buffer + offset, source, waveSamples);
+    }
+}
+
+}  // namespace
+
+uint32_t ConvertPeriodToStep(int16_t period, double mixFrequency) {
+    // A period that was never computed (0) would divide into infinity.
+    if (period == 0) return 1;
+    const float cyclesPerSample = kPeriodClock / static_cast<float>(period);
+    const double stepExact = static_cast<double>(cyclesPerSample) / mixFrequency;
+    // A rate of 0 or a non-number gives a quotient no integer can hold; 1 keeps the mixer safe.
+    if (!(stepExact > -kInt64Limit && stepExact < kInt64Limit)) return 1;
+    uint32_t step = static_cast<uint32_t>(static_cast<int64_t>(stepExact));
+    if (step > kBufferSpanFixed) step -= kBufferSpanFixed;
+    if (step == 0) step = 1;
+    return step;
+}
+
+void SetupVoiceOutput(Voice* voice, double mixFrequency) {
+    voice->mixVolume = static_cast<uint8_t>(voice->audioVolume);
+    if (voice->periodChanged) {
+        voice->periodChanged = 0;
+        voice->sampleStep = ConvertPeriodToStep(voice->audioPeriod, mixFrequency);
+    }
+    // Both flags stay set once raised: the source is copied again every tick, so filter sweeps,
+    // new square widths and new noise windows are heard from the very next mix.
+    if (voice->waveformChanged && voice->waveSource != nullptr) {
+        if (voice->waveform == kWaveNoise) {
+            std::memcpy(voice->voiceBuffer, voice->waveSource, kVoiceBufferSamples);
+        } else {
+            FillByRepetition(voice->voiceBuffer, voice->waveSource, voice->waveLength);
+        }
+        voice->mixSource = voice->voiceBuffer;
+    }
+    if (voice->ringPeriodChanged) {
+        voice->ringPeriodChanged = 0;
+        voice->ringStep = ConvertPeriodToStep(voice->ringPeriod, mixFrequency);
+    }
+    if (voice->ringOn && voice->ringWave != nullptr) {
+        FillByRepetition(voice->ringBuffer, voice->ringWave, voice->waveLength);
+        voice->ringMixSource = voice->ringBuffer;
+    }
+}
