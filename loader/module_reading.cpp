@@ -1,0 +1,137 @@
+// Decoding shared by the HVL and THX readers.
+#include "loader/module_reading.h"
+
+#include "waves/wave_bank.h"
+
+namespace {
+
+constexpr uint8_t kHighestWaveLength = 5;  // 128-sample waveforms
+constexpr uint8_t kHighestPerfWaveform = 4;  // noise; 0 keeps the waveform
+
+// Copies one zero-terminated name and moves past its zero byte. At most kNameBytes - 1 bytes are
+// kept so that every stored name is a terminated string; the rest of a longer name is skipped.
+// The destination is already zero-filled.
+void CopyName(ByteCursor* names, char* destination) {
+    uint32_t kept = 0;
+    while (BytesLeft(*names) > 0) {
+        const uint8_t byte = ReadByte(names);
+        if (byte == 0) break;
+        if (kept < kNameBytes - 1) destination[kept++] = static_cast<char>(byte);
+    }
+}
+
+}  // namespace
+
+void DecodeTrackFlags(ByteCursor* cursor, ModuleHeader* header) {
+    const uint8_t flags = ReadByte(cursor);
+    header->track0Omitted = (flags >> 7) & 1;
+    header->speedMultiplier = static_cast<uint8_t>(((flags >> 5) & 3) + 1);
+    header->positionCount = static_cast<uint16_t>(((flags & 0x0F) << 8) | ReadByte(cursor));
+}
+
+bool HeaderWithinLimits(const ModuleHeader& header) {
+    return header.positionCount <= kMaxPositions && header.trackLength <= kMaxTrackLength &&
+           header.instrumentCount <= kMaxInstruments && header.channelCount <= kMaxChannels;
+}
+
+uint32_t StoredTrackCount(const ModuleHeader& header) {
+    return header.trackCount + 1u - header.track0Omitted;
+}
+
+uint32_t WalkInstruments(ByteCursor* cursor, uint32_t instrumentCount, uint32_t perfEntryBytes) {
+    uint32_t perfEntryCount = 0;
+    for (uint32_t i = 0; i < instrumentCount; ++i) {
+        SkipBytes(cursor, kInstrumentHeaderBytes - 1);
+        const uint8_t length = ReadByte(cursor);
+        SkipRecords(cursor, length, perfEntryBytes);
+        perfEntryCount += length;
+    }
+    return perfEntryCount;
+}
+
+void FillHeaderFields(Tune* tune, const ModuleHeader& header, uint32_t mixFrequency) {
+    tune->mixFrequency = mixFrequency;
+    const int8_t* unfiltered = WaveSetStart(kUnfilteredSet + 1);
+    tune->waveformBase[kWaveTriangle] = unfiltered + kTrianglesOffset;
+    tune->waveformBase[kWaveSawtooth] = unfiltered + kSawtoothsOffset;
+    tune->waveformBase[kWaveNoise] = unfiltered + kNoiseOffset;
+
+    tune->positionCount = header.positionCount;
+    tune->speedMultiplier = header.speedMultiplier;
+    tune->trackLength = header.trackLength;
+    tune->trackCount = header.trackCount;
+    tune->instrumentCount = header.instrumentCount;
+    tune->subsongCount = header.subsongCount;
+    tune->channelCount = header.channelCount;
+    // The song must continue inside the position list; an empty list restarts at 0.
+    tune->restartPosition = header.restartPosition;
+    if (header.positionCount == 0) {
+        tune->restartPosition = 0;
+    } else if (header.restartPosition >= header.positionCount) {
+        tune->restartPosition = static_cast<uint16_t>(header.positionCount - 1);
+    }
+    tune->stereoMode = header.stereoMode;
+    tune->defaultPanLeft = StereoPanLeft[header.stereoMode];
+    tune->defaultPanRight = StereoPanRight[header.stereoMode];
+    tune->mixGain = header.mixGain;
+}
+
+void ReadNames(const uint8_t* bytes, uint32_t byteCount, uint32_t nameTableOffset, Tune* tune) {
+    ByteCursor names = CursorAt(bytes, byteCount, nameTableOffset);
+    CopyName(&names, tune->name);
+    for (uint32_t i = 1; i <= tune->instrumentCount; ++i) {
+        if (BytesLeft(names) == 0) break;  // the table ended early: the rest stay unnamed
+        CopyName(&names, tune->instruments[i].name);
+    }
+}
+
+void ReadSubsongs(ByteCursor* cursor, Tune* tune) {
+    for (uint32_t i = 0; i < tune->subsongCount; ++i) {
+        const uint16_t start = ReadWord(cursor);
+        tune->subsongList[i] = start < tune->positionCount ? start : 0;
+    }
+}
+
+void ReadPositions(ByteCursor* cursor, Tune* tune) {
+    for (uint32_t p = 0; p < tune->positionCount; ++p) {
+        Position& position = tune->positions[p];
+        for (uint32_t channel = 0; channel < tune->channelCount; ++channel) {
+            position.track[channel] = ReadByte(cursor);
+            position.transpose[channel] = static_cast<int8_t>(ReadByte(cursor));
+        }
+    }
+}
+
+void DecodeInstrumentHeader(ByteCursor* cursor, Instrument* instrument) {
+    uint8_t b[kInstrumentHeaderBytes];
+    for (uint8_t& byte : b) byte = ReadByte(cursor);
+
+    instrument->volume = b[0];
+    const uint8_t waveLength = b[1] & 7;
+    instrument->waveLength = waveLength <= kHighestWaveLength ? waveLength : kHighestWaveLength;
+    instrument->filterSpeed = static_cast<uint8_t>((b[1] >> 3) | ((b[12] >> 7) << 5));
+    Envelope& envelope = instrument->envelope;
+    envelope.attackFrames = b[2];
+    envelope.attackVolume = b[3];
+    envelope.decayFrames = b[4];
+    envelope.decayVolume = b[5];
+    envelope.sustainFrames = b[6];
+    envelope.releaseFrames = b[7];
+    envelope.releaseVolume = b[8];
+    instrument->filterLowerLimit = b[12] & 0x7F;
+    instrument->vibratoDelay = b[13];
+    instrument->hardCutRelease = b[14] >> 7;
+    instrument->hardCutFrames = (b[14] >> 4) & 7;
+    instrument->vibratoDepth = b[14] & 0x0F;
+    instrument->vibratoSpeed = b[15];
+    instrument->squareLowerLimit = b[16];
+    instrument->squareUpperLimit = b[17];
+    instrument->squareSpeed = b[18];
+    instrument->filterUpperLimit = b[19] & 0x3F;
+    instrument->perfList.speed = b[20];
+    instrument->perfList.length = b[21];
+}
+
+uint8_t StoredPerfWaveform(uint8_t waveform) {
+    return waveform <= kHighestPerfWaveform ? waveform : 0;
+}
