@@ -1,0 +1,23 @@
+#pragma once
+// One open sound stream: the file copy, the Tune parsed from it and one fiftieth of a second of
+// rendered frames waiting to be delivered.
+#include <cstdint>
+
+#include "loader/tune.h"
+
+constexpr uint32_t kOutputFrequency = 44100;
+constexpr uint32_t kFrameBytes = 4;  // left then right, signed 16-bit each
+constexpr uint32_t kChunkFrames = kOutputFrequency / 50;
+constexpr uint32_t kChunkBytes = kChunkFrames * kFrameBytes;  // 3528
+
+struct StreamHandle {
+    Tune* tune;          // owned
+    uint8_t* fileData;   // owned; kept so that a rewind can parse it again
+    uint32_t fileSize;
+    uint32_t totalFrames;      // the stream's length
+    uint32_t deliveredFrames;  // never above totalFrames
+    uint32_t bufferedFrames;   // rendered frames not yet delivered
+    uint32_t chunkReadFrame;   // first of the buffered frames inside chunk
+    uint32_t subsong;
+    uint8_t chunk[kChunkBytes];
+};
