@@ -1,0 +1,159 @@
+// The effect commands of a step, in the two passes around its instrument start and note.
+#include <algorithm>
+
+#include "replay/replay.h"
+#include "replay/voice_helpers.h"
+
+namespace {
+
+constexpr uint8_t kMaxVolume = 64;
+
+uint8_t HighNibble(uint8_t param) { return static_cast<uint8_t>(param >> 4); }
+uint8_t LowNibble(uint8_t param) { return static_cast<uint8_t>(param & 0x0F); }
+
+// Position numbers in commands B and D are written as two decimal digits; nibbles above 9 still count.
+int32_t DecimalDigits(uint8_t param) { return HighNibble(param) * 10 + LowNibble(param); }
+
+void RequestPositionJump(Tune* tune, uint8_t param) {
+    const int32_t target = tune->nextPositionIndex * 100 + DecimalDigits(param);
+    tune->nextPositionIndex = static_cast<int16_t>(target);
+    tune->positionChangePending = 1;
+}
+
+void RequestTrackBreak(Tune* tune, uint8_t param) {
+    const int32_t step = DecimalDigits(param);
+    tune->nextPositionIndex = static_cast<int16_t>(tune->positionIndex + 1);
+    tune->nextStepIndex = static_cast<uint16_t>(step < tune->trackLength ? step : 0);
+    tune->positionChangePending = 1;
+}
+
+void ArmNoteCut(const Tune* tune, Voice* voice, uint8_t ticks) {
+    if (ticks >= tune->tempo) {
+        return;  // a cut after the step has ended would never fall inside it
+    }
+    voice->noteCutWait = ticks;
+    if (ticks != 0) {
+        voice->noteCutOn = 1;
+        voice->hardCutRelease = 0;
+    }
+}
+
+void SetVolume(Tune* tune, Voice* voice, uint8_t param) {
+    if (param <= 0x40) {
+        voice->noteVolume = param;
+    } else if (param >= 0x50 && param <= 0x90) {
+        for (uint32_t v = 0; v < tune->channelCount && v < kMaxChannels; ++v) {
+            tune->voices[v].masterVolume = static_cast<uint8_t>(param - 0x50);
+        }
+    } else if (param >= 0xA0 && param <= 0xE0) {
+        voice->masterVolume = static_cast<uint8_t>(param - 0xA0);
+    }
+}
+
+void SetFilter(Voice* voice, uint8_t param) {
+    if (param >= 0x01 && param <= 0x3F) {
+        voice->filterOverride = param;
+    } else if (param >= 0x41 && param <= 0x7F) {
+        voice->filterPosition = static_cast<int16_t>(param - 64);
+    }
+}
+
+void SetSlide(Voice* voice, int32_t speed) {
+    voice->slideSpeed = static_cast<int16_t>(speed);
+    voice->slideOn = 1;
+    voice->tonePortamento = 0;
+}
+
+void ApplyExtendedAfterNote(const Tune* tune, Voice* voice, uint8_t param) {
+    const uint8_t x = LowNibble(param);
+    switch (HighNibble(param)) {
+        case 0x1:
+            voice->periodOffset = static_cast<int16_t>(voice->periodOffset - x);
+            voice->periodChanged = 1;
+            break;
+        case 0x2:
+            voice->periodOffset = static_cast<int16_t>(voice->periodOffset + x);
+            voice->periodChanged = 1;
+            break;
+        case 0x4:
+            voice->vibratoDepth = x;
+            break;
+        case 0xA:
+            voice->noteVolume = static_cast<int16_t>(std::min<int32_t>(voice->noteVolume + x, kMaxVolume));
+            break;
+        case 0xB:
+            voice->noteVolume = static_cast<int16_t>(std::max<int32_t>(voice->noteVolume - x, 0));
+            break;
+        case 0xF:
+            // Version 0 files predate the held transpose.
+            if (x == 1 && tune->formatVersion != 0) {
+                voice->heldTranspose = voice->transpose;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+void ApplyStepCommandBeforeNote(Tune* tune, Voice* voice, uint8_t command, uint8_t param) {
+    switch (command) {
+        case 0x0: {
+            const uint8_t hundreds = LowNibble(param);
+            if (hundreds >= 1 && hundreds <= 9) {
+                tune->nextPositionIndex = hundreds;
+            }
+            break;
+        }
+        case 0x5:
+        case 0xA:
+            voice->volumeSlideUp = HighNibble(param);
+            voice->volumeSlideDown = LowNibble(param);
+            break;
+        case 0x7: {
+            const uint32_t pan = PanFromParam(param);
+            voice->storedPan = pan;
+            SetPanGains(voice, pan);
+            break;
+        }
+        case 0xB:
+            RequestPositionJump(tune, param);
+            break;
+        case 0xD:
+            RequestTrackBreak(tune, param);
+            break;
+        case 0xE:
+            if (HighNibble(param) == 0xC) {
+                ArmNoteCut(tune, voice, LowNibble(param));
+            }
+            break;
+        case 0xF:
+            tune->tempo = param;
+            break;
+        default:
+            break;
+    }
+}
+
+void ApplyStepCommandAfterNote(Tune* tune, Voice* voice, uint8_t command, uint8_t param) {
+    switch (command) {
+        case 0x1:
+            SetSlide(voice, -static_cast<int32_t>(param));
+            break;
+        case 0x2:
+            SetSlide(voice, param);
+            break;
+        case 0x4:
+            SetFilter(voice, param);
+            break;
+        case 0xC:
+            SetVolume(tune, voice, param);
+            break;
+        case 0xE:
+            ApplyExtendedAfterNote(tune, voice, param);
+            break;
+        default:
+            break;
+    }
+}
