@@ -1,0 +1,13 @@
+#pragma once
+// Module descriptions the benchmarks play and load: busy songs that keep every voice sounding.
+#include "builder/module_builder.h"
+
+// Every channel plays, with instruments that change waveform, sweep the filter and square width
+// and use vibrato, over eight positions of 64 steps. channelCount is 4 to 16.
+ModuleDescription BusySong(uint16_t channelCount);
+// Four channels whose instruments all ring-modulate their waveform.
+ModuleDescription RingSong();
+// Four channels of noise: a new 640-sample window on every tick.
+ModuleDescription NoiseSong();
+// The largest module the formats allow in positions, tracks, instruments and performance lists.
+ModuleDescription LargestSong(ModuleFormat format);
