@@ -57,8 +57,8 @@ uint8_t* CopyOpenFile(void* file, const FileFunctions& io, uint32_t* byteCount) 
 
 bool ReadModuleFile(const char* fileName, uint32_t openTag, ModuleFile* file) {
     const FileFunctions io = {HostFileClose(), HostFileSeek(), HostFileRead()};
-    // Without all three we could open a file we cannot read or close again.
-    if (io.close == nullptr || io.seek == nullptr || io.read == nullptr) return false;
+    // Opening a file we could not read or close again would leak it.
+    if (io.close == nullptr || io.seek == nullptr || io.read == nullptr) return false;  // partial host
     void* handle = OpenFile(fileName, openTag);
     if (handle == nullptr) return false;  // the host could not open it
     uint32_t byteCount = 0;

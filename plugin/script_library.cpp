@@ -15,8 +15,8 @@ constexpr int32_t kMillisecondsArgument = 1;
 // Truncates toward zero; values beyond the signed 32-bit range clamp instead of converting,
 // since that conversion is undefined.
 int32_t ClampToInt32(double value) {
-    if (value >= 2147483648.0) return INT32_MAX;
-    if (value <= -2147483649.0) return INT32_MIN;
+    if (value >= 2147483648.0) return INT32_MAX;  // too long: the longest time there is
+    if (value <= -2147483649.0) return INT32_MIN;  // too negative: an empty stream either way
     return static_cast<int32_t>(value);
 }
 

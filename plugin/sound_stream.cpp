@@ -37,7 +37,7 @@ void CountDelivered(StreamHandle* stream, SampleRequest* request) {
         request->framesWritten = framesToEnd;
         request->end = 1;
         stream->deliveredFrames = stream->totalFrames;
-        return;
+        return;  // the end is reached: what lies beyond it does not count
     }
     request->framesWritten = request->framesWanted;
     request->end = 0;

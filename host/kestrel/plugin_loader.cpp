@@ -28,7 +28,7 @@ bool ResolveAll(void* library, LoadedPlugin* p) {
 
 bool CopyFile(const char* from, int toDescriptor) {
     std::FILE* in = std::fopen(from, "rb");
-    if (in == nullptr) return false;
+    if (in == nullptr) return false;  // no plug-in file to copy
     char buffer[65536];
     bool ok = true;
     size_t got;
@@ -44,11 +44,11 @@ bool CopyFile(const char* from, int toDescriptor) {
 bool LoadPlugin(const char* path, LoadedPlugin* plugin) {
     *plugin = {};
     void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) return false;
+    if (library == nullptr) return false;  // not a loadable library
     if (!ResolveAll(library, plugin)) {
         dlclose(library);
         *plugin = {};
-        return false;
+        return false;  // not a complete plug-in
     }
     plugin->library = library;
     return true;
@@ -58,7 +58,7 @@ bool LoadFreshPlugin(const char* path, LoadedPlugin* plugin) {
     const char* tmp = std::getenv("TMPDIR");
     std::string copy = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/ahx-plugin-XXXXXX";
     const int descriptor = mkstemp(copy.data());
-    if (descriptor < 0) return false;
+    if (descriptor < 0) return false;  // no room for the copy
     const bool copied = CopyFile(path, descriptor);
     close(descriptor);
     // A different file is a different object to the loader, with its own statics; the mapping

@@ -51,18 +51,18 @@ int32_t FileClose(void* file) {
 
 int64_t FileSeek(void* file, int64_t offset, int32_t mode) {
     ++host.seekCalls;
-    if (host.seekCalls == host.faults.failSeekAtCall) return -1;
+    if (host.seekCalls == host.faults.failSeekAtCall) return -1;  // injected fault
     std::FILE* f = static_cast<std::FILE*>(file);
-    if (mode != kSeekFromStart && mode != kSeekFromEnd && mode != kSeekFromCurrent) return -1;
+    if (mode != kSeekFromStart && mode != kSeekFromEnd && mode != kSeekFromCurrent) return -1;  // unknown mode
     const int whence = mode == kSeekFromStart ? SEEK_SET : mode == kSeekFromEnd ? SEEK_END : SEEK_CUR;
     const off_t before = ftello(f);
-    if (before < 0 || fseeko(f, static_cast<off_t>(offset), whence) != 0) return -1;
+    if (before < 0 || fseeko(f, static_cast<off_t>(offset), whence) != 0) return -1;  // the file refused
     return before;
 }
 
 int32_t FileRead(void* file, void* destination, int32_t count) {
     ++host.readCalls;
-    if (count <= 0) return 0;
+    if (count <= 0) return 0;  // nothing asked for
     size_t wanted = static_cast<size_t>(count);
     if (host.readCalls == host.faults.shortReadAtCall) wanted /= 2;
     return static_cast<int32_t>(std::fread(destination, 1, wanted, static_cast<std::FILE*>(file)));
