@@ -25,8 +25,13 @@ test-sanitize: deps
 
 test: test-release test-sanitize
 
+# Rewrites demo/*.hvl|ahx from their sources (only when they changed), rebuilds the tool that
+# embeds the song, renders it to demo.wav and the short AHX song beside the build.
 demo: build
-	./build/ahx render -o demo.wav
+	./build/demo/demo_compose demo
+	cmake --build build -j $(JOBS)
+	./build/ahx render -o demo.wav --force
+	./build/ahx render demo/jingle.ahx -o build/jingle.wav --force
 
 bench: build
 	./build/bench/ahx_bench

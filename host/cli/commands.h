@@ -1,0 +1,16 @@
+#pragma once
+// The tool's commands. Each returns the process exit code: 0 success, 1 usage error,
+// 2 a file could not be read or written.
+#include <string_view>
+#include <vector>
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitUsage = 1;
+constexpr int kExitFileError = 2;
+constexpr int kExitInterrupted = 130;  // the shell's own code for a process stopped by Ctrl-C
+
+int RunRender(const std::vector<std::string_view>& arguments);
+int RunInfo(const std::vector<std::string_view>& arguments);
+
+// Set from the SIGINT/SIGTERM handler; long loops poll it and stop cleanly.
+bool InterruptRequested();

@@ -1,0 +1,217 @@
+// `ahx info`: what a module holds, as text for people or one JSON object per file for scripts.
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "arguments.h"
+#include "commands.h"
+#include "help.h"
+#include "module_file.h"
+#include "song_length.h"
+
+namespace {
+
+constexpr uint32_t kInfoRate = 44100;
+constexpr uint32_t kTicksPerSecondPerMultiplier = 50;
+
+struct SongSummary {
+    uint32_t song;
+    uint32_t startPosition;
+    SongLength length;
+};
+
+struct ModuleSummary {
+    std::string file;
+    std::string formatName;  // "HVL" or "AHX"
+    uint32_t version;
+    bool ahx;
+    std::string title;
+    uint32_t channels, positions, restartPosition, trackLength, tracks;
+    uint32_t speedHz;
+    uint32_t stereoMode;
+    uint32_t mixGainPercent;
+    std::vector<SongSummary> songs;
+    std::vector<std::string> instrumentNames;
+};
+
+// Names are 8-bit text of the old home-computer kind; read them as Latin-1 so any byte prints.
+std::string NameText(const char* name, size_t capacity) {
+    std::string text;
+    for (size_t i = 0; i < capacity && name[i] != '\0'; ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (byte < 0x80) {
+            text += static_cast<char>(byte);
+        } else {
+            text += static_cast<char>(0xC0 | (byte >> 6));
+            text += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return text;
+}
+
+// Text lines must stay one line each: control characters become '?'.
+std::string Printable(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    return out;
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// The header's percentage p became p * 256 / 100 truncated; the smallest p giving the stored gain.
+uint32_t GainPercent(uint32_t mixGain) { return (mixGain * 100 + 255) / 256; }
+
+ModuleSummary Summarise(const ModuleFile& module) {
+    const TunePtr tune = LoadSong(module, 0, 0, kInfoRate);
+    ModuleSummary s;
+    s.file = module.displayName;
+    s.ahx = IsAhx(module);
+    s.formatName = s.ahx ? "AHX" : "HVL";
+    s.version = module.bytes[3];
+    s.title = NameText(tune->name, kNameBytes);
+    s.channels = tune->channelCount;
+    s.positions = tune->positionCount;
+    s.restartPosition = tune->restartPosition;
+    s.trackLength = tune->trackLength;
+    s.tracks = uint32_t{tune->trackCount} + 1;
+    s.speedHz = kTicksPerSecondPerMultiplier * tune->speedMultiplier;
+    s.stereoMode = tune->stereoMode;
+    s.mixGainPercent = GainPercent(tune->mixGain);
+    for (uint32_t song = 0; song <= tune->subsongCount; ++song) {
+        const uint32_t start = song == 0 ? 0 : tune->subsongList[song - 1];
+        s.songs.push_back({song, start, MeasureSong(module, song, 0, kInfoRate, 1)});
+    }
+    for (uint32_t i = 1; i <= tune->instrumentCount; ++i) {
+        s.instrumentNames.push_back(NameText(tune->instruments[i].name, kNameBytes));
+    }
+    return s;
+}
+
+std::string Duration(const SongLength& length) {
+    const uint64_t centiseconds = (length.frames * 100 + kInfoRate / 2) / kInfoRate;
+    char text[64];
+    std::snprintf(text, sizeof text, "%llu:%02llu.%02llu", static_cast<unsigned long long>(centiseconds / 6000),
+                  static_cast<unsigned long long>(centiseconds / 100 % 60),
+                  static_cast<unsigned long long>(centiseconds % 100));
+    return length.ends ? text : std::string("never repeats (rendered for ") + text + ")";
+}
+
+void PrintText(const ModuleSummary& s, std::ostream& out) {
+    out << Printable(s.file) << '\n';
+    out << "  format        " << s.formatName << (s.ahx ? " revision " : " version ") << s.version << '\n';
+    out << "  title         " << Printable(s.title) << '\n';
+    out << "  channels      " << s.channels << '\n';
+    out << "  positions     " << s.positions << ", restart at " << s.restartPosition << '\n';
+    out << "  track length  " << s.trackLength << " steps\n";
+    out << "  tracks        " << s.tracks << '\n';
+    out << "  speed         " << s.speedHz << " Hz\n";
+    if (s.ahx) {
+        out << "  stereo mode   none in the file (render --stereo chooses; 0 by default)\n";
+        out << "  mix gain      " << s.mixGainPercent << " % at stereo mode 0\n";
+    } else {
+        out << "  stereo mode   " << s.stereoMode << '\n';
+        out << "  mix gain      " << s.mixGainPercent << " %\n";
+    }
+    out << "  songs         " << s.songs.size() << '\n';
+    for (const SongSummary& song : s.songs) {
+        out << "    song " << song.song << (song.song < 10 ? "      " : song.song < 100 ? "     " : "    ")
+            << "starts at position " << song.startPosition << ", plays " << Duration(song.length) << '\n';
+    }
+    out << "  instruments   " << s.instrumentNames.size() << '\n';
+    for (size_t i = 0; i < s.instrumentNames.size(); ++i) {
+        char number[32];
+        std::snprintf(number, sizeof number, "%4zu  ", i + 1);
+        out << number << Printable(s.instrumentNames[i]) << '\n';
+    }
+}
+
+void PrintJson(const ModuleSummary& s, std::ostream& out) {
+    out << "{\"file\":" << JsonString(s.file) << ",\"format\":\"" << s.formatName << "\",\"version\":" << s.version
+        << ",\"title\":" << JsonString(s.title) << ",\"channels\":" << s.channels << ",\"positions\":" << s.positions
+        << ",\"restartPosition\":" << s.restartPosition << ",\"trackLength\":" << s.trackLength
+        << ",\"tracks\":" << s.tracks << ",\"speedHz\":" << s.speedHz << ",\"stereoMode\":";
+    if (s.ahx) {
+        out << "null";
+    } else {
+        out << s.stereoMode;
+    }
+    out << ",\"mixGainPercent\":" << s.mixGainPercent << ",\"songs\":[";
+    for (size_t i = 0; i < s.songs.size(); ++i) {
+        const SongSummary& song = s.songs[i];
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(song.length.frames) / kInfoRate);
+        out << (i ? "," : "") << "{\"song\":" << song.song << ",\"startPosition\":" << song.startPosition
+            << ",\"frames\":" << song.length.frames << ",\"seconds\":" << seconds
+            << ",\"ends\":" << (song.length.ends ? "true" : "false") << '}';
+    }
+    out << "],\"instruments\":[";
+    for (size_t i = 0; i < s.instrumentNames.size(); ++i) {
+        out << (i ? "," : "") << "{\"number\":" << i + 1 << ",\"name\":" << JsonString(s.instrumentNames[i]) << '}';
+    }
+    out << "]}\n";
+}
+
+}  // namespace
+
+int RunInfo(const std::vector<std::string_view>& arguments) {
+    std::vector<std::string> files;
+    bool json = false;
+    try {
+        ArgumentCursor cursor(arguments);
+        while (const auto argument = cursor.Next()) {
+            const std::string_view a = *argument;
+            if (cursor.OptionsEnded() || a == "-" || !a.starts_with("-")) {
+                files.emplace_back(a);
+            } else if (a == "-h" || a == "--help") {
+                std::cout << kInfoHelp;
+                return kExitSuccess;
+            } else if (a == "--json") {
+                json = true;
+            } else {
+                throw UsageError("unknown option " + std::string(a));
+            }
+        }
+        if (files.empty()) throw UsageError("which file? give one or more module files");
+    } catch (const UsageError& error) {
+        std::cerr << "ahx info: " << error.what() << " (see ahx info --help)\n";
+        return kExitUsage;
+    }
+
+    bool allGood = true;
+    for (size_t i = 0; i < files.size(); ++i) {
+        try {
+            const ModuleSummary summary = Summarise(ReadModuleFile(files[i]));
+            if (json) {
+                PrintJson(summary, std::cout);
+            } else {
+                if (i > 0) std::cout << '\n';
+                PrintText(summary, std::cout);
+            }
+            std::cout.flush();
+        } catch (const FileError& error) {
+            std::cerr << "ahx: " << error.what() << '\n';
+            allGood = false;
+        }
+    }
+    return allGood ? kExitSuccess : kExitFileError;
+}

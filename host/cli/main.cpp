@@ -1,0 +1,47 @@
+// The ahx tool: picks the command and sets up what every command needs.
+#include <csignal>
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "commands.h"
+#include "help.h"
+#include "waves/wave_bank.h"
+
+namespace {
+
+volatile std::sig_atomic_t interruptSignal = 0;
+
+extern "C" void OnInterrupt(int signalNumber) { interruptSignal = signalNumber; }
+
+}  // namespace
+
+bool InterruptRequested() { return interruptSignal != 0; }
+
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    if (arguments.empty()) {
+        std::cerr << kToolHelp;
+        return kExitUsage;
+    }
+    const std::string_view command = arguments[0];
+    if (command == "-h" || command == "--help" || command == "help") {
+        std::cout << kToolHelp;
+        return kExitSuccess;
+    }
+    if (command == "--version") {
+        std::cout << "ahx " << AHX_TOOL_VERSION << '\n';
+        return kExitSuccess;
+    }
+    if (command != "render" && command != "info") {
+        std::cerr << "ahx: unknown command " << command << " (see ahx --help)\n";
+        return kExitUsage;
+    }
+
+    // Renders are stopped between chunks so that their temporary files can be removed.
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    BuildWaveTables();
+    const std::vector<std::string_view> rest(arguments.begin() + 1, arguments.end());
+    return command == "render" ? RunRender(rest) : RunInfo(rest);
+}

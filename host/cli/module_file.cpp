@@ -1,0 +1,101 @@
+#include "module_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "demo_song.h"
+
+namespace {
+
+// Real modules are a few hundred kilobytes at most; refusing huge files keeps a mistyped
+// path (a disk image, a video) from being read into memory.
+constexpr uintmax_t kMaxModuleBytes = 16u << 20;
+constexpr size_t kMagicBytes = 3;
+constexpr uint8_t kHighestHvlVersion = 1;
+constexpr uint8_t kHighestAhxRevision = 2;
+
+bool HasMagic(const std::vector<uint8_t>& bytes, std::string_view magic) {
+    return bytes.size() >= kMagicBytes && std::memcmp(bytes.data(), magic.data(), kMagicBytes) == 0;
+}
+
+std::string StemOf(const std::string& path) {
+    std::string stem = std::filesystem::path(path).stem().string();
+    return stem.empty() ? "song" : stem;
+}
+
+// Rejects what LoadTune would refuse for reasons we can name precisely.
+void CheckHeader(const ModuleFile& module) {
+    const auto& bytes = module.bytes;
+    const bool hvl = HasMagic(bytes, "HVL");
+    if (!hvl && !HasMagic(bytes, "THX")) {
+        throw FileError(module.displayName + ": not a module (no THX or HVL header)");
+    }
+    if (bytes.size() <= kMagicBytes) {
+        throw FileError(module.displayName + ": truncated or damaged");
+    }
+    const uint8_t version = bytes[kMagicBytes];
+    if (hvl && version > kHighestHvlVersion) {
+        throw FileError(module.displayName + ": unsupported HVL version " + std::to_string(version));
+    }
+    if (!hvl && version > kHighestAhxRevision) {
+        throw FileError(module.displayName + ": unsupported AHX revision " + std::to_string(version));
+    }
+}
+
+}  // namespace
+
+ModuleFile ReadModuleFile(const std::string& path) {
+    ModuleFile module{path, path, StemOf(path), {}};
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        throw FileError(path + ": not found");
+    }
+    if (std::filesystem::is_directory(status)) {
+        throw FileError(path + ": is a folder, not a module");
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw FileError(path + ": cannot read: " + std::strerror(errno));
+    }
+    // Reading at most one byte beyond the limit tells a too-large file from one exactly at it.
+    module.bytes.resize(kMaxModuleBytes + 1);
+    in.read(reinterpret_cast<char*>(module.bytes.data()), static_cast<std::streamsize>(module.bytes.size()));
+    if (in.bad()) {
+        throw FileError(path + ": cannot read: " + std::strerror(errno));
+    }
+    module.bytes.resize(static_cast<size_t>(in.gcount()));
+    if (module.bytes.size() > kMaxModuleBytes) {
+        throw FileError(path + ": not a module (larger than 16 MiB)");
+    }
+    CheckHeader(module);
+    return module;
+}
+
+ModuleFile BundledDemoSong() {
+    ModuleFile module{"", "(demo song)", "demo", {}};
+    module.bytes.assign(kDemoSongBytes, kDemoSongBytes + kDemoSongByteCount);
+    return module;
+}
+
+bool IsAhx(const ModuleFile& module) { return HasMagic(module.bytes, "THX"); }
+
+std::string DescribeFormat(const ModuleFile& module) {
+    const std::string version = std::to_string(module.bytes.size() > kMagicBytes ? module.bytes[kMagicBytes] : 0);
+    return IsAhx(module) ? "AHX revision " + version : "HVL version " + version;
+}
+
+TunePtr LoadSong(const ModuleFile& module, uint32_t song, int32_t stereoMode, uint32_t mixFrequency) {
+    TunePtr tune(LoadTune(module.bytes.data(), static_cast<uint32_t>(module.bytes.size()), stereoMode, mixFrequency));
+    if (!tune) {
+        throw FileError(module.displayName + ": truncated or damaged");
+    }
+    if (StartSubsong(tune.get(), song) == 0) {
+        const uint32_t last = tune->subsongCount;
+        throw FileError(module.displayName + ": no such subsong " + std::to_string(song) +
+                        (last == 0 ? " (it has only song 0)" : " (songs are 0 to " + std::to_string(last) + ")"));
+    }
+    return tune;
+}
