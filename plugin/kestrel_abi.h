@@ -1,6 +1,7 @@
 #pragma once
 // The 64-bit Kestrel plug-in ABI: the records both sides exchange, the host function positions the
 // plug-in calls, and the 14 exports. Other programs load ahx.kpl by exactly this layout.
+#include <cstddef>
 #include <cstdint>
 
 extern "C" {
@@ -106,13 +107,13 @@ using FreeLibraryFn = void (*)(void* scriptState);
 
 // Layout checks worked out by hand from natural alignment on a 64-bit target.
 static_assert(sizeof(void*) == 8, "this ABI is defined for 64-bit targets");
-static_assert(__builtin_offsetof(PluginInfo, hostRevision) == 16);
-static_assert(__builtin_offsetof(PluginInfo, name) == 24);
-static_assert(__builtin_offsetof(PluginInfo, reserved2) == 88);
+static_assert(offsetof(PluginInfo, hostRevision) == 16);
+static_assert(offsetof(PluginInfo, name) == 24);
+static_assert(offsetof(PluginInfo, reserved2) == 88);
 static_assert(sizeof(PluginInfo) == 96);
 static_assert(sizeof(StreamOpenInfo) == 32);
-static_assert(__builtin_offsetof(SampleRequest, framesWanted) == 8);
-static_assert(__builtin_offsetof(SampleRequest, end) == 16);
+static_assert(offsetof(SampleRequest, framesWanted) == 8);
+static_assert(offsetof(SampleRequest, end) == 16);
 static_assert(sizeof(SampleRequest) == 24);
 static_assert(sizeof(ScriptCommand) == 16);
 static_assert(sizeof(HostApi) == 128);

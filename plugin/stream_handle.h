@@ -19,5 +19,5 @@ struct StreamHandle {
     uint32_t bufferedFrames;   // rendered frames not yet delivered
     uint32_t chunkReadFrame;   // first of the buffered frames inside chunk
     uint32_t subsong;
-    uint8_t chunk[kChunkBytes];
+    alignas(4) uint8_t chunk[kChunkBytes];  // rendered frames, left sample first
 };

@@ -3,6 +3,7 @@
 # runtime, since Kestrel loads it into its own process.
 set -eu
 plugin="$1"
+[ "$(basename "$plugin")" = ahx.kpl ] || { echo "the plug-in must be named ahx.kpl, not $(basename "$plugin")"; exit 1; }
 expected="CloseStream ClosePlugin FreeLibrary GetBaseTable GetCommands GetConstants GetExtensions
 GetFormatName GetHelpStrings InitLibrary InitPlugin OpenStream SeekStream StreamSamples"
 actual=$(nm -D --defined-only "$plugin" | awk '{print $NF}' | sort | tr '\n' ' ')
