@@ -69,18 +69,18 @@ uint32_t RunFrames(MixVoice* voices, uint32_t voiceCount, uint32_t framesWanted)
     return runFrames;
 }
 
-// Each voice term is floored on its own (arithmetic shift), as the sum of the floors.
+// Each voice term is floored on its own (arithmetic shift), as the sum of the floors. The volume
+// and the pan gain are multiplied first: (s * volume) * gain is the same product in fewer steps.
 void AddPlainVoice(MixVoice* voice, MixBlock* block, uint32_t frameCount) {
     const int8_t* samples = voice->samples;
     uint32_t position = voice->position;
     const uint32_t step = voice->step;
-    const int32_t volume = voice->volume;
-    const int32_t gainLeft = voice->gainLeft;
-    const int32_t gainRight = voice->gainRight;
+    const int32_t scaleLeft = voice->volume * voice->gainLeft;
+    const int32_t scaleRight = voice->volume * voice->gainRight;
     for (uint32_t i = 0; i < frameCount; ++i) {
-        const int32_t value = samples[position >> 16] * volume;
-        block->left[i] += (value * gainLeft) >> 7;
-        block->right[i] += (value * gainRight) >> 7;
+        const int32_t sample = samples[position >> 16];
+        block->left[i] += (sample * scaleLeft) >> 7;
+        block->right[i] += (sample * scaleRight) >> 7;
         position += step;
     }
     voice->position = position;
@@ -94,14 +94,12 @@ void AddRingVoice(MixVoice* voice, MixBlock* block, uint32_t frameCount) {
     uint32_t ringPosition = voice->ringPosition;
     const uint32_t step = voice->step;
     const uint32_t ringStep = voice->ringStep;
-    const int32_t volume = voice->volume;
-    const int32_t gainLeft = voice->gainLeft;
-    const int32_t gainRight = voice->gainRight;
+    const int32_t scaleLeft = voice->volume * voice->gainLeft;
+    const int32_t scaleRight = voice->volume * voice->gainRight;
     for (uint32_t i = 0; i < frameCount; ++i) {
         const int32_t product = (ringSamples[ringPosition >> 16] * samples[position >> 16]) >> 7;
-        const int32_t value = product * volume;
-        block->left[i] += (value * gainLeft) >> 7;
-        block->right[i] += (value * gainRight) >> 7;
+        block->left[i] += (product * scaleLeft) >> 7;
+        block->right[i] += (product * scaleRight) >> 7;
         position += step;
         ringPosition += ringStep;
     }
@@ -139,7 +137,8 @@ void MixChunk(Tune* tune, uint32_t frameCount, void* left, void* right, uint32_t
         // No voice reads past sample 639 of either buffer within a run, so the loops below need
         // no wrap test of their own.
         const uint32_t runFrames = RunFrames(voices, voiceCount, framesWanted);
-        std::memset(&block, 0, sizeof block);
+        std::memset(block.left, 0, runFrames * sizeof block.left[0]);
+        std::memset(block.right, 0, runFrames * sizeof block.right[0]);
         for (uint32_t v = 0; v < voiceCount; ++v) {
             if (voices[v].ringSamples != nullptr) {
                 AddRingVoice(&voices[v], &block, runFrames);

@@ -15,13 +15,18 @@ constexpr uint8_t kLongestWaveLength = 5;
 // Magnitudes at or beyond 2^63 have no 64-bit integer; converting them would be undefined.
 constexpr double kInt64Limit = 9223372036854775808.0;
 
-// Copies a waveform of 4 << waveLength samples over the whole 640-sample buffer.
+// Copies a waveform of 4 << waveLength samples over the whole 640-sample buffer. Each copy doubles
+// what is filled, so even the 4-sample waveforms take a handful of copies instead of 160.
 void FillByRepetition(int8_t* buffer, const int8_t* source, uint16_t waveLength) {
     // Longer waveforms would not divide the buffer; the readers keep them away, this keeps reads in bounds.
     const uint32_t lengthIndex = waveLength > kLongestWaveLength ? kLongestWaveLength : waveLength;
     const uint32_t waveSamples = 4u << lengthIndex;
-    for (uint32_t offset = 0; offset < kVoiceBufferSamples; offset += waveSamples) {
-        std::memcpy(buffer + offset, source, waveSamples);
+    std::memcpy(buffer, source, waveSamples);
+    uint32_t filled = waveSamples;
+    while (filled < kVoiceBufferSamples) {
+        const uint32_t copySamples = filled < kVoiceBufferSamples - filled ? filled : kVoiceBufferSamples - filled;
+        std::memcpy(buffer + filled, buffer, copySamples);
+        filled += copySamples;
     }
 }
 
