@@ -90,6 +90,20 @@ TEST(PluginStartup, RegistersFileTypesOnlyFromHost5Point3) {
     }
 }
 
+TEST(PluginStartup, HostWithoutServiceTablesIsNeverCalled) {
+    // The plug-in keeps the pointer, so the record must outlive the test.
+    static HostApi emptyHost = {};
+    const LoadedPlugin& plugin = SharedPlugin();
+    ResetKestrel();
+    PluginInfo info = HostPluginInfo(6, 0);
+    EXPECT_EQ(plugin.initPlugin(&info, &emptyHost), 1);
+    TempFile file(MelodyModule(ModuleFormat::Hvl, 1));
+    StreamOpenInfo openInfo = {};
+    EXPECT_EQ(plugin.openStream(file.path.c_str(), &openInfo), nullptr);
+    EXPECT_EQ(RunSetPlayingTime(plugin, 1000), 0);
+    EXPECT_EQ(Kestrel().numberArgumentCalls + Kestrel().fileOpenCalls, 0u);
+}
+
 TEST(PluginStartup, FixedAnswersAndScriptLibraryTables) {
     const LoadedPlugin& plugin = SharedPlugin();
     const struct {
