@@ -8,6 +8,7 @@ namespace {
 constexpr int32_t kSeekFromCurrent = 0;
 
 KestrelHost host;
+bool tablesLaidOut = false;
 
 int32_t RegisterFileType(PluginInfo* info, int32_t capability, const char* displayName,
                          const char* mimeType, const char* extension, uint32_t flags, void* reserved) {
@@ -83,15 +84,12 @@ void Place(void** table, uint32_t position, Fn function) {
 }  // namespace
 
 KestrelHost& Kestrel() {
-    static bool laidOut = false;
-    if (!laidOut) {
-        laidOut = true;
-        ResetKestrel();
-    }
+    if (!tablesLaidOut) ResetKestrel();
     return host;
 }
 
 void ResetKestrel() {
+    tablesLaidOut = true;
     const int32_t stillOpen = host.openFiles;
     host.registrations.clear();
     host.numberArgument = 0;
