@@ -140,7 +140,7 @@ void PrintText(const ModuleSummary& s, std::ostream& out) {
     out << "  instruments   " << s.instrumentNames.size() << '\n';
     for (size_t i = 0; i < s.instrumentNames.size(); ++i) {
         char number[32];
-        std::snprintf(number, sizeof number, "%4zu  ", i + 1);
+        std::snprintf(number, sizeof number, "    %2zu  ", i + 1);
         out << number << Printable(s.instrumentNames[i]) << '\n';
     }
 }

@@ -198,6 +198,8 @@ bool RenderModule(const ModuleFile& module, const RenderOptions& options, const 
             if (!plan.toStandardOutput && !written.insert(std::filesystem::absolute(path).lexically_normal()).second) {
                 throw FileError(path + ": written already in this run from another input; render it separately");
             }
+            // A missing subsong is reported as such, before any output file is looked at.
+            LoadSong(module, song, options.settings.stereoMode, options.settings.sampleRate);
             AudioOutput output(path, plan.format, options.settings.sampleRate, options.force);
             const RenderResult result =
                 RenderSong(module, song, options.settings, output,
