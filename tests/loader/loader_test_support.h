@@ -1,5 +1,5 @@
 #pragma once
-// Helpers for the reader tests: owning Tune pointers, loading built modules, patching bytes.
+// Helpers for the reader tests: owning Tune pointers, loading built modules, comparing records.
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -21,18 +21,31 @@ inline TunePtr LoadBuilt(const ModuleDescription& description, int32_t stereoMod
     return LoadBytes(BuildModule(description), stereoMode);
 }
 
+inline std::vector<uint8_t> Prefix(const std::vector<uint8_t>& bytes, size_t length) {
+    return std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
 // Offset of the name table, as the header states it.
 inline uint32_t NameTableOffset(const std::vector<uint8_t>& bytes) {
     return (uint32_t{bytes[4]} << 8) | bytes[5];
 }
 
-// The pans read the process-wide tables; build them once for every suite that needs them.
+inline std::vector<int> Fields(const Step& s) {
+    return {s.note, s.instrument, s.command1, s.param1, s.command2, s.param2};
+}
+
+inline std::vector<int> Fields(const PerfEntry& e) {
+    return {e.commands[0], e.commands[1], e.waveform, e.fixed, e.note, e.params[0], e.params[1]};
+}
+
+// Pans read the process-wide tables; every suite that loads builds them once.
 inline void EnsureWaveTables() {
     static const bool built = (BuildWaveTables(), true);
     (void)built;
 }
 
-// A small module of either format: three positions, two tracks of four steps, two instruments.
+// Three positions, two subsongs, two tracks of four steps, two instruments (two and no
+// performance-list entries), names "Small", "Lead", "Bass".
 inline ModuleDescription SmallModule(ModuleFormat format) {
     ModuleDescription d;
     d.format = format;
@@ -50,7 +63,6 @@ inline ModuleDescription SmallModule(ModuleFormat format) {
     lead.perfList[1].commands[0] = 5;
     BuiltInstrument bass;
     bass.name = "Bass";
-    bass.waveLength = 5;
     d.instruments = {lead, bass};
     return d;
 }

