@@ -38,10 +38,12 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
-    // Renders are stopped between chunks so that their temporary files can be removed.
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
     BuildWaveTables();
     const std::vector<std::string_view> rest(arguments.begin() + 1, arguments.end());
-    return command == "render" ? RunRender(rest) : RunInfo(rest);
+    if (command == "info") return RunInfo(rest);
+    // Renders stop between chunks so that their temporary files can be removed; info writes
+    // nothing and keeps the default, immediate end.
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    return RunRender(rest);
 }

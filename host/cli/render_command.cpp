@@ -100,6 +100,9 @@ OutputPlan PlanOutputs(const RenderOptions& options) {
         if (options.format && *options.format != AudioFormat::Raw) {
             throw UsageError("-o - writes raw samples; --format must be raw or left out");
         }
+        if (::isatty(STDOUT_FILENO) == 1) {
+            throw UsageError("-o - would write binary samples to the terminal; pipe it into a player");
+        }
         plan.toStandardOutput = true;
         plan.format = AudioFormat::Raw;
         return plan;

@@ -11,8 +11,8 @@
 
 namespace {
 
-// Starts the tool in folder with stderr on fd errTo and stdout discarded; returns its pid.
-pid_t Spawn(const std::vector<std::string>& args, const std::filesystem::path& folder, int errTo) {
+// Starts the tool in folder with stderr on fd errTo and stdout on outTo (discarded when -1).
+pid_t Spawn(const std::vector<std::string>& args, const std::filesystem::path& folder, int errTo, int outTo = -1) {
     std::vector<std::string> argv{AHX_TOOL_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> pointers;
@@ -22,7 +22,11 @@ pid_t Spawn(const std::vector<std::string>& args, const std::filesystem::path& f
     if (child == 0) {
         ::setsid();
         if (::chdir(folder.c_str()) != 0) ::_exit(126);
-        std::freopen("/dev/null", "w", stdout);
+        if (outTo < 0) {
+            std::freopen("/dev/null", "w", stdout);
+        } else {
+            ::dup2(outTo, STDOUT_FILENO);
+        }
         ::dup2(errTo, STDERR_FILENO);
         ::execv(pointers[0], pointers.data());
         ::_exit(127);
@@ -80,6 +84,21 @@ TEST(Terminal, AnInterruptedRenderLeavesNoFileBehind) {
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"song.hvl"});
     const std::vector<uint8_t> message = ReadBytes(errPath);
     EXPECT_NE(std::string(message.begin(), message.end()).find("interrupted"), std::string::npos);
+}
+
+TEST(Terminal, RawSamplesAreNotWrittenToATerminal) {
+    ScratchFolder folder;
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const pid_t child = Spawn({"render", "-o", "-"}, folder.path(), slave, slave);
+    ::close(slave);
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, static_cast<size_t>(n));
+    ::close(master);
+    EXPECT_EQ(ExitCodeOf(child), 1);
+    EXPECT_NE(shown.find("pipe it into a player"), std::string::npos) << shown;
 }
 
 }  // namespace
