@@ -60,13 +60,20 @@ ModuleFile ReadModuleFile(const std::string& path) {
     if (!in) {
         throw FileError(path + ": cannot read: " + std::strerror(errno));
     }
-    // Reading at most one byte beyond the limit tells a too-large file from one exactly at it.
-    module.bytes.resize(kMaxModuleBytes + 1);
-    in.read(reinterpret_cast<char*>(module.bytes.data()), static_cast<std::streamsize>(module.bytes.size()));
+    // In pieces, so that pipes work too and a huge file is refused without reading all of it.
+    constexpr size_t kPieceBytes = 64 * 1024;
+    while (in) {
+        const size_t had = module.bytes.size();
+        if (had > kMaxModuleBytes) {
+            throw FileError(path + ": not a module (larger than 16 MiB)");
+        }
+        module.bytes.resize(had + kPieceBytes);
+        in.read(reinterpret_cast<char*>(module.bytes.data() + had), static_cast<std::streamsize>(kPieceBytes));
+        module.bytes.resize(had + static_cast<size_t>(in.gcount()));
+    }
     if (in.bad()) {
         throw FileError(path + ": cannot read: " + std::strerror(errno));
     }
-    module.bytes.resize(static_cast<size_t>(in.gcount()));
     if (module.bytes.size() > kMaxModuleBytes) {
         throw FileError(path + ": not a module (larger than 16 MiB)");
     }

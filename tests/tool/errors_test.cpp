@@ -66,6 +66,8 @@ TEST(Errors, FileErrorsExitWithTwoAndNameTheFile) {
     WriteBytes(folder / "cut.hvl", whole);
     WriteBytes(folder / "song.hvl", BuildModule(CountedSong(ModuleFormat::Hvl, 3, 4)));
     std::filesystem::create_directory(folder / "folder.hvl");
+    WriteBytes(folder / "huge.hvl", BuildModule(CountedSong(ModuleFormat::Hvl, 1, 4)));
+    std::filesystem::resize_file(folder / "huge.hvl", 17u << 20);
 
     const std::vector<ErrorCase> cases = {
         {{"render", "missing.hvl"}, 2, "ahx: missing.hvl: not found"},
@@ -76,6 +78,7 @@ TEST(Errors, FileErrorsExitWithTwoAndNameTheFile) {
         {{"render", "future.hvl"}, 2, "ahx: future.hvl: unsupported HVL version 2"},
         {{"render", "future.ahx"}, 2, "ahx: future.ahx: unsupported AHX revision 3"},
         {{"render", "cut.hvl"}, 2, "ahx: cut.hvl: truncated or damaged"},
+        {{"info", "huge.hvl"}, 2, "ahx: huge.hvl: not a module (larger than 16 MiB)"},
         {{"info", "cut.hvl"}, 2, "ahx: cut.hvl: truncated or damaged"},
         {{"render", "song.hvl", "--song", "1"}, 2, "ahx: song.hvl: no such subsong 1"},
         {{"render", "--song", "2"}, 2, "(demo song): no such subsong 2"},
@@ -90,7 +93,7 @@ TEST(Errors, FileErrorsExitWithTwoAndNameTheFile) {
     }
     // No output and no temporary file was left by any of the failures.
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"cut.hvl", "folder.hvl", "future.ahx", "future.hvl",
-                                                         "song.hvl", "text.hvl"}));
+                                                         "huge.hvl", "song.hvl", "text.hvl"}));
 }
 
 TEST(Errors, InfoGoesOnAfterABadFileAndStillFails) {

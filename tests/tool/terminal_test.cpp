@@ -46,7 +46,7 @@ TEST(Terminal, ABatchShowsFilesDoneAndTheCurrentFile) {
     WriteBytes(folder / "second.ahx", BuildModule(CountedSong(ModuleFormat::Ahx, 2, 4)));
     int master = -1;
     int slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pseudo-terminal here";
     const pid_t child = Spawn({"render", "first.hvl", "second.ahx", "-o", "out"}, folder.path(), slave);
     ::close(slave);
     std::string shown;
@@ -74,7 +74,7 @@ TEST(Terminal, AnInterruptedRenderLeavesNoFileBehind) {
     std::fclose(err);
     // Wait until the render is under way: its temporary file exists.
     bool started = false;
-    for (int i = 0; i < 500 && !started; ++i) {
+    for (int i = 0; i < 3000 && !started; ++i) {
         for (const std::string& name : folder.Entries()) started = started || name.starts_with(".long.wav.");
         if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -90,7 +90,7 @@ TEST(Terminal, RawSamplesAreNotWrittenToATerminal) {
     ScratchFolder folder;
     int master = -1;
     int slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) GTEST_SKIP() << "no pseudo-terminal here";
     const pid_t child = Spawn({"render", "-o", "-"}, folder.path(), slave, slave);
     ::close(slave);
     std::string shown;
