@@ -101,6 +101,7 @@ void PutThxPerfEntry(Bytes& out, const BuiltPerfEntry& entry) {
     out.push_back(second.param);
 }
 
+// A step whose note is 0x3F is written as given; readers then take its first byte for the short form.
 void PutHvlStep(Bytes& out, const BuiltStep& step, bool longEmptySteps) {
     if (IsEmptyStep(step) && !longEmptySteps) {
         out.push_back(kHvlEmptyStepByte);

@@ -20,7 +20,9 @@ struct BuiltPerfEntry {
     uint8_t note = 0;       // 0 = no change, else 1..63
     uint8_t waveform = 0;   // 0 = keep, 1 triangle, 2 sawtooth, 3 square, 4 noise
     bool fixed = false;
-    uint8_t commands[2] = {0, 0};  // HVL command numbers; THX maps 0..5, 12 and 15 to its codes
+    // HVL command numbers. THX has codes for 0..5, 12 and 15 only; any other command is written
+    // as code 0 with parameter 0, which does nothing.
+    uint8_t commands[2] = {0, 0};
     uint8_t params[2] = {0, 0};
 };
 

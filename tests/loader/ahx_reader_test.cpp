@@ -94,6 +94,20 @@ TEST_F(AhxReaderTest, PerfEntryCommands) {
     }
 }
 
+// The builder's choice for commands THX cannot express: an entry command that does nothing.
+TEST_F(AhxReaderTest, BuiltCommandsWithoutACodeBecomeCommandZero) {
+    ModuleDescription d = Small();
+    BuiltPerfEntry& entry = d.instruments[0].perfList[0];
+    entry = BuiltPerfEntry{};
+    entry.commands[0] = 9;
+    entry.params[0] = 0x80;
+    entry.commands[1] = 6;
+    entry.params[1] = 0x11;
+    TunePtr tune = LoadBuilt(d);
+    ASSERT_NE(tune, nullptr);
+    EXPECT_EQ(Fields(tune->instruments[1].perfList.entries[0]), std::vector<int>({0, 0, 0, 0, 0, 0, 0}));
+}
+
 TEST_F(AhxReaderTest, PerfEntryBytes) {
     // second code 7 (command 15), first code 6 (command 12), waveform 4 (noise), fixed,
     // note 0x2A, params 0x12 and 0x34
