@@ -90,32 +90,37 @@ TEST(Render, VoiceWithoutAValidInstrumentIsSilent) {
     }
 }
 
-TEST(Render, SongLoopsAtItsRestartPosition) {
+TEST(Render, SongLoopsAtItsRestartPositionAtTheMultipliersPace) {
     // Positions 0, 1, 2 play one step each of notes 13, 25, 37 (periods 1712, 856, 428), an
-    // octave apart; at tempo 25 a step is half a second. After position 2 play goes on at 1.
-    ModuleDescription d;
-    d.name = "Loop";
-    d.trackLength = 1;
-    d.restartPosition = 1;
-    d.positions.resize(3);
-    d.tracks.resize(4);
-    const uint8_t notes[] = {13, 25, 37};
-    for (uint8_t p = 0; p < 3; ++p) {
-        d.positions[p].track[0] = static_cast<uint8_t>(p + 1);
-        d.tracks[p + 1] = {BuiltStep{notes[p], 1, kTempoCommand, 25}};
-    }
-    d.instruments = {render_test::HeldTriangle()};
-    auto tune = Load(d);
-    ASSERT_NE(tune, nullptr);
+    // octave apart, at tempo 25. A tick is 1/(50 m) s, so a step is half a second at multiplier
+    // 1 and a quarter at 2. After position 2 play goes on at the restart position 1.
+    for (uint8_t multiplier = 1; multiplier <= 4; ++multiplier) {
+        ModuleDescription d;
+        d.name = "Loop";
+        d.speedMultiplier = multiplier;
+        d.trackLength = 1;
+        d.restartPosition = 1;
+        d.positions.resize(3);
+        d.tracks.resize(4);
+        const uint8_t notes[] = {13, 25, 37};
+        for (uint8_t p = 0; p < 3; ++p) {
+            d.positions[p].track[0] = static_cast<uint8_t>(p + 1);
+            d.tracks[p + 1] = {BuiltStep{notes[p], 1, kTempoCommand, 25}};
+        }
+        d.instruments = {render_test::HeldTriangle()};
+        auto tune = Load(d);
+        ASSERT_NE(tune, nullptr);
 
-    const uint32_t stepFrames = 25 * 882;
-    const std::vector<Frame> frames = Render(tune.get(), 25 * 7);
-    const uint32_t expectedPeriods[] = {1712, 856, 428, 856, 428, 856, 428};
-    for (uint32_t step = 0; step < 7; ++step) {
-        const size_t begin = step * stepFrames + stepFrames / 10;
-        const size_t end = (step + 1) * stepFrames - stepFrames / 10;
-        const double expected = TriangleHz(expectedPeriods[step]);
-        EXPECT_NEAR(MeasureFrequency(frames, begin, end, 44100), expected, expected * 0.03) << "step " << step;
+        const uint32_t stepFrames = 25 * FramesPerDecode(tune.get()) / multiplier;
+        const std::vector<Frame> frames = Render(tune.get(), 25 * 7);  // at least 7 steps
+        const uint32_t expectedPeriods[] = {1712, 856, 428, 856, 428, 856, 428};
+        for (uint32_t step = 0; step < 7; ++step) {
+            const size_t begin = step * stepFrames + stepFrames / 10;
+            const size_t end = (step + 1) * stepFrames - stepFrames / 10;
+            const double expected = TriangleHz(expectedPeriods[step]);
+            EXPECT_NEAR(MeasureFrequency(frames, begin, end, 44100), expected, expected * 0.03)
+                << "multiplier " << int(multiplier) << " step " << step;
+        }
     }
 }
 
