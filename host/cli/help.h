@@ -53,7 +53,8 @@ inline constexpr std::string_view kInfoHelp = R"(Usage: ahx info [--json] FILE..
 
 Shows each module's format and version, title, channels, positions and restart position, track
 length, tracks, instruments with their names, subsongs with their start positions, replay speed,
-stereo mode, mix gain, and how long each song plays as `ahx render` measures it.
+stereo mode, mix gain, and how long each song plays as `ahx render` measures it (at 44100 Hz;
+a song that does not repeat within 10 minutes shows 10:00, and "ends":false in JSON).
 
 Options:
   --json             one JSON object per file, one per line, for scripts

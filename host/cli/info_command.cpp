@@ -113,7 +113,7 @@ std::string Duration(const SongLength& length) {
     std::snprintf(text, sizeof text, "%llu:%02llu.%02llu", static_cast<unsigned long long>(centiseconds / 6000),
                   static_cast<unsigned long long>(centiseconds / 100 % 60),
                   static_cast<unsigned long long>(centiseconds % 100));
-    return length.ends ? text : std::string("never repeats (rendered for ") + text + ")";
+    return length.ends ? text : std::string("does not repeat within ") + text + " (render stops there)";
 }
 
 void PrintText(const ModuleSummary& s, std::ostream& out) {

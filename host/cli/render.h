@@ -18,7 +18,7 @@ struct RenderSettings {
 struct RenderResult {
     uint64_t frames = 0;
     int32_t peak = 0;           // largest absolute sample, 0..32768
-    bool songEnded = true;      // false: the length cap cut a song that never repeats
+    bool songEnded = true;      // false: the length cap cut the song short
 };
 
 // Called now and then with the frames rendered so far.

@@ -213,7 +213,7 @@ bool RenderModule(const ModuleFile& module, const RenderOptions& options, const 
             std::cout << path << ": " << FormatDuration(result.frames, options.settings.sampleRate) << ", "
                       << result.frames << " frames at " << options.settings.sampleRate << " Hz, peak "
                       << FormatPeak(result.peak)
-                      << (result.songEnded ? "" : " (the song never repeats; cut at 10 minutes)") << '\n';
+                      << (result.songEnded ? "" : " (cut at the 10-minute limit)") << '\n';
         } catch (const FileError& error) {
             ReportError(progress, error.what());
             allGood = false;

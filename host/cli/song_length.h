@@ -9,7 +9,7 @@ constexpr uint32_t kLengthCapSeconds = 600;
 
 struct SongLength {
     uint64_t frames = 0;
-    bool ends = true;  // false: the cap cut it, the song never came back to a step it had played
+    bool ends = true;  // false: the cap came first (a stuck song, or very many loops)
 };
 
 // Frames at mixFrequency until the song has come back to an already played (position, step)
