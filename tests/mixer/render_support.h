@@ -27,10 +27,11 @@ inline void BuildTablesOnce() {
     (void)built;
 }
 
-inline TunePtr Load(const ModuleDescription& description, uint32_t mixFrequency = 44100) {
+// stereoMode (0..4) only matters to THX files.
+inline TunePtr Load(const ModuleDescription& description, uint32_t mixFrequency = 44100, int32_t stereoMode = 0) {
     BuildTablesOnce();
     const std::vector<uint8_t> bytes = BuildModule(description);
-    return TunePtr(LoadTune(bytes.data(), static_cast<uint32_t>(bytes.size()), 0, mixFrequency));
+    return TunePtr(LoadTune(bytes.data(), static_cast<uint32_t>(bytes.size()), stereoMode, mixFrequency));
 }
 
 // Renders whole fiftieths of a second, as the sound stream does.
