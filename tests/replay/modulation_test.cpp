@@ -15,27 +15,16 @@ int32_t HighSamples(const Voice& voice) {
     return static_cast<int32_t>(std::count(voice.squareBuffer, voice.squareBuffer + length, 127));
 }
 
-// Instrument 1 whose first entry runs `entry`, started on voice 0.
-void StartWithEntry(ReplayTest& test, const PerfEntry& entry, uint8_t waveLength = 5) {
-    Instrument& instrument = test.AddInstrument();
+// Instrument 1 whose first entry runs `entry`, with square limits 10..13 and filter limits 20..40.
+Instrument& StartWithEntry(ReplayTest& test, const PerfEntry& entry, uint8_t waveLength = 5) {
+    Instrument& instrument = test.StartWithList({entry});
     instrument.waveLength = waveLength;
     instrument.squareLowerLimit = 10;
     instrument.squareUpperLimit = 13;
     instrument.squareSpeed = 1;
     instrument.filterLowerLimit = 20;
     instrument.filterUpperLimit = 40;
-    test.AddEntry(1) = entry;
-    test.StepOf(0) = MakeStep(25, 1);
-}
-
-template <typename Read>
-std::vector<int32_t> PerTick(ReplayTest& test, int ticks, Read read) {
-    std::vector<int32_t> values;
-    for (int tick = 0; tick < ticks; ++tick) {
-        tick == 0 ? test.StepTick(0) : test.Frame(0);
-        values.push_back(read(test.VoiceAt(0)));
-    }
-    return values;
+    return instrument;
 }
 
 const auto kSquarePosition = [](const Voice& v) { return static_cast<int32_t>(v.squarePosition); };
@@ -44,19 +33,19 @@ const auto kFilterPosition = [](const Voice& v) { return static_cast<int32_t>(v.
 TEST_F(ModulationTest, SquareWidthEntersItsRangeThenBounces) {
     // Square waveform, width 8 (below the limits 10..13), modulation on.
     StartWithEntry(*this, PerfEntry{0, 3, 0, {0x3, 0x4}, {8, 0x00}});
-    EXPECT_EQ(PerTick(*this, 9, kSquarePosition), (std::vector<int32_t>{9, 10, 11, 12, 13, 12, 11, 10, 11}));
+    EXPECT_EQ(PerTick(9, kSquarePosition), (std::vector<int32_t>{9, 10, 11, 12, 13, 12, 11, 10, 11}));
     EXPECT_EQ(HighSamples(VoiceAt(0)), 2 * 11);
     EXPECT_EQ(VoiceAt(0).waveSource, VoiceAt(0).squareBuffer);
 }
 
 TEST_F(ModulationTest, SquareWidthAboveTheRangeComesDown) {
     StartWithEntry(*this, PerfEntry{0, 3, 0, {0x3, 0x4}, {16, 0x00}});
-    EXPECT_EQ(PerTick(*this, 6, kSquarePosition), (std::vector<int32_t>{15, 14, 13, 12, 11, 10}));
+    EXPECT_EQ(PerTick(6, kSquarePosition), (std::vector<int32_t>{15, 14, 13, 12, 11, 10}));
 }
 
 TEST_F(ModulationTest, SquareModulationWaitsForTheSquareWaveform) {
     StartWithEntry(*this, PerfEntry{0, 1, 0, {0x3, 0x4}, {8, 0x00}});
-    EXPECT_EQ(PerTick(*this, 3, kSquarePosition), (std::vector<int32_t>{8, 8, 8}));
+    EXPECT_EQ(PerTick(3, kSquarePosition), (std::vector<int32_t>{8, 8, 8}));
 }
 
 TEST_F(ModulationTest, FilterModulation) {
@@ -76,11 +65,11 @@ TEST_F(ModulationTest, FilterModulation) {
     };
     for (const Case& c : cases) {
         SetUp();
-        StartWithEntry(*this, PerfEntry{0, 1, 0, {0x4, 0}, {0x10, 0}});
-        instruments[1].filterSpeed = c.speed;
-        instruments[1].filterLowerLimit = c.lower;
-        instruments[1].filterUpperLimit = c.upper;
-        EXPECT_EQ(PerTick(*this, static_cast<int>(c.positions.size()), kFilterPosition), c.positions) << c.name;
+        Instrument& instrument = StartWithEntry(*this, PerfEntry{0, 1, 0, {0x4, 0}, {0x10, 0}});
+        instrument.filterSpeed = c.speed;
+        instrument.filterLowerLimit = c.lower;
+        instrument.filterUpperLimit = c.upper;
+        EXPECT_EQ(PerTick(static_cast<int>(c.positions.size()), kFilterPosition), c.positions) << c.name;
     }
 }
 
@@ -159,12 +148,9 @@ TEST_F(ModulationTest, NoiseTakesANewWindowEveryTick) {
     EXPECT_EQ(offsets, (std::vector<uint32_t>{128, 26, 1038, 1050, 1058}));
 
     StartWithEntry(*this, PerfEntry{0, 4, 0, {0, 0}, {0, 0}});
-    std::vector<uint32_t> windows;
-    for (int tick = 0; tick < 3; ++tick) {
-        tick == 0 ? StepTick(0) : Frame(0);
-        windows.push_back(static_cast<uint32_t>(VoiceAt(0).waveSource - tune->waveformBase[kWaveNoise]));
-    }
-    EXPECT_EQ(windows, (std::vector<uint32_t>{128, 26, 1038}));
+    const int8_t* noise = tune->waveformBase[kWaveNoise];
+    EXPECT_EQ(PerTick(3, [noise](const Voice& v) { return v.waveSource - noise; }),
+              (std::vector<int32_t>{128, 26, 1038}));
 }
 
 TEST_F(ModulationTest, RingSourceIsUnfilteredAtTheVoicesLength) {

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -94,6 +95,30 @@ public:
     void StepTick(uint32_t voice) {
         Process(voice);
         Frame(voice);
+    }
+
+    // Instrument 1 with these performance-list entries, started by voice 0's first step at note 25.
+    Instrument& StartWithList(std::initializer_list<PerfEntry> list, uint16_t speed = 1) {
+        Instrument& instrument = AddInstrument();
+        instrument.perfList.speed = speed;
+        for (const PerfEntry& entry : list) {
+            AddEntry(1) = entry;
+        }
+        StepOf(0) = MakeStep(25, 1);
+        return instrument;
+    }
+
+    // Voice 0's step tick, then plain ticks: one value read after each. The output setup that
+    // would clear periodChanged does not run, so it is cleared here.
+    template <typename Read>
+    std::vector<int32_t> PerTick(int ticks, Read read) {
+        std::vector<int32_t> values;
+        for (int tick = 0; tick < ticks; ++tick) {
+            tick == 0 ? StepTick(0) : Frame(0);
+            values.push_back(static_cast<int32_t>(read(VoiceAt(0))));
+            VoiceAt(0).periodChanged = 0;
+        }
+        return values;
     }
 
     struct FreeTuneBlock {
