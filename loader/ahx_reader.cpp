@@ -80,15 +80,15 @@ Tune* ReadAhxTune(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, 
     if (bytes == nullptr) return nullptr;  // nothing to read
     ByteCursor cursor = CursorAt(bytes, byteCount, 0);
     const ModuleHeader header = DecodeAhxHeader(&cursor, stereoMode);
-    if (cursor.ranOut) return nullptr;  // shorter than the header
     if (!HeaderWithinLimits(header)) return nullptr;  // more than the model holds
 
-    // Walk the sections first: they must all fit before anything is allocated.
+    // Walk the sections first: they must all fit before anything is allocated. A short header
+    // has already set the sticky ranOut flag, so one check after the walk covers it too.
     SkipRecords(&cursor, header.subsongCount, 2);
     SkipRecords(&cursor, header.positionCount, 2 * kAhxChannels);
     SkipRecords(&cursor, StoredTrackCount(header) * header.trackLength, kStepBytes);
     const uint32_t perfEntryCount = WalkInstruments(&cursor, header.instrumentCount, kPerfEntryBytes);
-    if (cursor.ranOut) return nullptr;  // the file ends inside its sections
+    if (cursor.ranOut) return nullptr;  // the file ends inside its header or sections
 
     PerfEntry* perfEntries = nullptr;
     Tune* tune = AllocateTune(header, perfEntryCount, &perfEntries);

@@ -82,15 +82,15 @@ void ReadInstruments(ByteCursor* cursor, Tune* tune, PerfEntry* nextEntry) {
 Tune* ReadHvlTune(const uint8_t* bytes, uint32_t byteCount, uint32_t mixFrequency) {
     ByteCursor cursor = CursorAt(bytes, byteCount, 0);
     const ModuleHeader header = DecodeHvlHeader(&cursor);
-    if (cursor.ranOut) return nullptr;  // shorter than the header
     if (!HeaderWithinLimits(header)) return nullptr;  // more than the model holds
 
-    // Walk the sections first: they must all fit before anything is allocated.
+    // Walk the sections first: they must all fit before anything is allocated. A short header
+    // has already set the sticky ranOut flag, so one check after the walk covers it too.
     SkipRecords(&cursor, header.subsongCount, 2);
     SkipRecords(&cursor, header.positionCount, 2u * header.channelCount);
     SkipTracks(&cursor, header);
     const uint32_t perfEntryCount = WalkInstruments(&cursor, header.instrumentCount, kPerfEntryBytes);
-    if (cursor.ranOut) return nullptr;  // the file ends inside its sections
+    if (cursor.ranOut) return nullptr;  // the file ends inside its header or sections
 
     PerfEntry* perfEntries = nullptr;
     Tune* tune = AllocateTune(header, perfEntryCount, &perfEntries);
