@@ -69,8 +69,8 @@ void CountDownCut(Voice* voice) {
     }
     // A release over no ticks (tempo 0, or a note cut before any hard-cut look-ahead) takes one tick.
     const int32_t frames = std::max<int32_t>(voice->hardCutReleaseFrames, 1);
-    const int32_t target = voice->instrument->envelope.releaseVolume * 256;
-    voice->releaseDelta = Wrap16((target - voice->envelopeVolume) / frames);
+    const int64_t change = int64_t{voice->instrument->envelope.releaseVolume} * 256 - voice->envelopeVolume;
+    voice->releaseDelta = static_cast<int16_t>(static_cast<int32_t>(change) / frames);
     voice->releaseFrames = Wrap16(frames);
     voice->sustainFrames = 0;
     voice->decayFrames = 0;
