@@ -266,3 +266,50 @@ TEST(RenderBatch, ABadFileIsReportedAndSkippedAndTheRestConverted) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RenderBatch, OutputsAreNamedAfterTheirInputs) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<std::string> expectedFiles;  // relative to the folder, besides the inputs
+    };
+    const std::vector<Case> cases = {
+        {"into the current folder", {"render", "in/a.hvl", "in/b.ahx"}, {"a.wav", "b.wav"}},
+        {"into an existing folder", {"render", "in/a.hvl", "-o", "in"}, {"in/a.wav"}},
+        {"into a new folder named with a slash", {"render", "in/a.hvl", "-o", "new/"}, {"new/a.wav"}},
+        {"several files as FLAC", {"render", "in/a.hvl", "in/b.ahx", "-o", "flac", "--format", "flac"},
+         {"flac/a.flac", "flac/b.flac"}},
+        {"every song of several files", {"render", "in/a.hvl", "in/b.ahx", "--song", "all", "-o", "all"},
+         {"all/a-song0.wav", "all/b-song0.wav"}},
+        {"the demo song into a folder", {"render", "-o", "demo/"}, {"demo/demo.wav"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder;
+        std::filesystem::create_directory(folder / "in");
+        WriteBytes(folder / "in" / "a.hvl", BuildModule(CountedSong(ModuleFormat::Hvl, 1, 4)));
+        WriteBytes(folder / "in" / "b.ahx", BuildModule(CountedSong(ModuleFormat::Ahx, 1, 4)));
+        const ToolRun run = RunTool(c.args, folder.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        for (const std::string& file : c.expectedFiles) {
+            EXPECT_GT(ReadAudio(folder / file).Frames(), 0u) << file;
+        }
+    }
+}
+
+TEST(RenderBatch, TwoInputsThatWouldShareAnOutputAreNotMerged) {
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder / "x");
+    std::filesystem::create_directory(folder / "y");
+    WriteBytes(folder / "x" / "s.hvl", BuildModule(CountedSong(ModuleFormat::Hvl, 1, 4)));
+    WriteBytes(folder / "y" / "s.hvl", BuildModule(CountedSong(ModuleFormat::Hvl, 2, 4)));
+    const ToolRun run = RunTool({"render", "x/s.hvl", "y/s.hvl", "-o", "out", "--force"}, folder.path());
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("out/s.wav: written already in this run"), std::string::npos) << run.err;
+    // The first input's output stands.
+    EXPECT_EQ(ReadAudio(folder / "out" / "s.wav").Frames(), 24 * kFramesPerTick44100);
+}
+
+}  // namespace
