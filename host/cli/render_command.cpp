@@ -196,9 +196,10 @@ bool RenderModule(const ModuleFile& module, const RenderOptions& options, const 
     for (const std::optional<uint32_t> songOfAll : songs) {
         const uint32_t song = songOfAll.value_or(options.song.value_or(0));
         const std::string path = OutputPathFor(plan, module, songOfAll);
+        const std::string key = std::filesystem::absolute(path).lexically_normal().string();
         try {
             // Two inputs with the same name in different folders would land on one output.
-            if (!plan.toStandardOutput && !written.insert(std::filesystem::absolute(path).lexically_normal()).second) {
+            if (!plan.toStandardOutput && written.count(key) != 0) {
                 throw FileError(path + ": written already in this run from another input; render it separately");
             }
             // A missing subsong is reported as such, before any output file is looked at.
@@ -209,6 +210,7 @@ bool RenderModule(const ModuleFile& module, const RenderOptions& options, const 
                            [&progress](uint64_t done, uint64_t) { progress.Update(done); });
             output.Commit();
             if (plan.toStandardOutput) continue;
+            written.insert(key);
             progress.Clear();
             std::cout << path << ": " << FormatDuration(result.frames, options.settings.sampleRate) << ", "
                       << result.frames << " frames at " << options.settings.sampleRate << " Hz, peak "
