@@ -65,15 +65,6 @@ void DecodePerfEntry(ByteCursor* cursor, PerfEntry* entry, uint8_t revision) {
     }
 }
 
-void ReadInstruments(ByteCursor* cursor, Tune* tune, PerfEntry* nextEntry, uint8_t revision) {
-    for (uint32_t i = 1; i <= tune->instrumentCount; ++i) {
-        Instrument& instrument = tune->instruments[i];
-        DecodeInstrumentHeader(cursor, &instrument);
-        instrument.perfList.entries = nextEntry;
-        for (int32_t e = 0; e < instrument.perfList.length; ++e) DecodePerfEntry(cursor, nextEntry++, revision);
-    }
-}
-
 }  // namespace
 
 Tune* ReadAhxTune(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, uint32_t mixFrequency) {
@@ -101,7 +92,7 @@ Tune* ReadAhxTune(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, 
     ReadSubsongs(&cursor, tune);
     ReadPositions(&cursor, tune);
     ReadTracks(&cursor, tune, header);
-    ReadInstruments(&cursor, tune, perfEntries, header.version);
+    ReadInstruments(&cursor, tune, perfEntries, DecodePerfEntry, header.version);
     StartSubsong(tune, 0);
     return tune;
 }

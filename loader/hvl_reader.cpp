@@ -55,7 +55,7 @@ void ReadTracks(ByteCursor* cursor, Tune* tune, const ModuleHeader& header) {
     }
 }
 
-void DecodePerfEntry(ByteCursor* cursor, PerfEntry* entry) {
+void DecodePerfEntry(ByteCursor* cursor, PerfEntry* entry, uint8_t /*version*/) {
     const uint8_t b0 = ReadByte(cursor);
     const uint8_t b1 = ReadByte(cursor);
     const uint8_t b2 = ReadByte(cursor);
@@ -66,15 +66,6 @@ void DecodePerfEntry(ByteCursor* cursor, PerfEntry* entry) {
     entry->note = b2 & 0x3F;
     entry->params[0] = ReadByte(cursor);
     entry->params[1] = ReadByte(cursor);
-}
-
-void ReadInstruments(ByteCursor* cursor, Tune* tune, PerfEntry* nextEntry) {
-    for (uint32_t i = 1; i <= tune->instrumentCount; ++i) {
-        Instrument& instrument = tune->instruments[i];
-        DecodeInstrumentHeader(cursor, &instrument);
-        instrument.perfList.entries = nextEntry;
-        for (int32_t e = 0; e < instrument.perfList.length; ++e) DecodePerfEntry(cursor, nextEntry++);
-    }
 }
 
 }  // namespace
@@ -103,7 +94,7 @@ Tune* ReadHvlTune(const uint8_t* bytes, uint32_t byteCount, uint32_t mixFrequenc
     ReadSubsongs(&cursor, tune);
     ReadPositions(&cursor, tune);
     ReadTracks(&cursor, tune, header);
-    ReadInstruments(&cursor, tune, perfEntries);
+    ReadInstruments(&cursor, tune, perfEntries, DecodePerfEntry, header.version);
     StartSubsong(tune, 0);
     return tune;
 }

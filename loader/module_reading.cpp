@@ -135,3 +135,14 @@ void DecodeInstrumentHeader(ByteCursor* cursor, Instrument* instrument) {
 uint8_t StoredPerfWaveform(uint8_t waveform) {
     return waveform <= kHighestPerfWaveform ? waveform : 0;
 }
+
+void ReadInstruments(ByteCursor* cursor, Tune* tune, PerfEntry* firstEntry, PerfEntryDecoder decodeEntry,
+                     uint8_t version) {
+    PerfEntry* nextEntry = firstEntry;
+    for (uint32_t i = 1; i <= tune->instrumentCount; ++i) {
+        Instrument& instrument = tune->instruments[i];
+        DecodeInstrumentHeader(cursor, &instrument);
+        instrument.perfList.entries = nextEntry;
+        for (int32_t e = 0; e < instrument.perfList.length; ++e) decodeEntry(cursor, nextEntry++, version);
+    }
+}

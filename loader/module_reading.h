@@ -48,6 +48,11 @@ void ReadPositions(ByteCursor* cursor, Tune* tune);
 void DecodeInstrumentHeader(ByteCursor* cursor, Instrument* instrument);
 // A performance-list waveform above 4 names no waveform and is stored as 0 (keep).
 uint8_t StoredPerfWaveform(uint8_t waveform);
+// Decodes one performance-list entry; version is the file's version or revision byte.
+using PerfEntryDecoder = void (*)(ByteCursor* cursor, PerfEntry* entry, uint8_t version);
+// Instruments 1..instrumentCount: each header, then its entries, stored from firstEntry on.
+void ReadInstruments(ByteCursor* cursor, Tune* tune, PerfEntry* firstEntry, PerfEntryDecoder decodeEntry,
+                     uint8_t version);
 
 // The HVL half of LoadTune; the caller has checked magic and version.
 Tune* ReadHvlTune(const uint8_t* bytes, uint32_t byteCount, uint32_t mixFrequency);
