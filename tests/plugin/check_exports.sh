@@ -1,21 +1,12 @@
 #!/bin/sh
-# ahx.kpl must make exactly its 14 entry points visible and need nothing beyond the C and C++
-# runtime, since Kestrel loads it into its own process.
+# ahx.kpl shows exactly its 14 entry points and needs nothing beyond the C and C++ runtime.
 set -eu
-plugin="$1"
-[ "$(basename "$plugin")" = ahx.kpl ] || { echo "the plug-in must be named ahx.kpl, not $(basename "$plugin")"; exit 1; }
-expected="CloseStream ClosePlugin FreeLibrary GetBaseTable GetCommands GetConstants GetExtensions
-GetFormatName GetHelpStrings InitLibrary InitPlugin OpenStream SeekStream StreamSamples"
-actual=$(nm -D --defined-only "$plugin" | awk '{print $NF}' | sort | tr '\n' ' ')
-wanted=$(echo $expected | tr ' ' '\n' | sort | tr '\n' ' ')
-if [ "$actual" != "$wanted" ]; then
-  echo "exports differ"; echo "  expected: $wanted"; echo "  actual:   $actual"; exit 1
-fi
-needed=$(readelf -d "$plugin" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
-for library in $needed; do
-  case "$library" in
-    libc.so.*|libm.so.*|libstdc++.so.*|libgcc_s.so.*|ld-linux*) ;;
-    *) echo "unexpected dependency: $library"; exit 1 ;;
-  esac
-done
+[ "$(basename "$1")" = ahx.kpl ] || { echo "the plug-in must be named ahx.kpl, not $(basename "$1")"; exit 1; }
+wanted=$(printf '%s\n' ClosePlugin CloseStream FreeLibrary GetBaseTable GetCommands GetConstants GetExtensions \
+  GetFormatName GetHelpStrings InitLibrary InitPlugin OpenStream SeekStream StreamSamples | sort | tr '\n' ' ')
+actual=$(nm -D --defined-only "$1" | awk '{print $NF}' | sort | tr '\n' ' ')
+[ "$actual" = "$wanted" ] || { echo "exports differ: expected $wanted; actual $actual"; exit 1; }
+unexpected=$(readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' |
+  grep -Ev '^(libc|libm|libstdc\+\+|libgcc_s)\.so\.|^ld-linux' || true)
+[ -z "$unexpected" ] || { echo "unexpected dependencies: $unexpected"; exit 1; }
 echo "exports and dependencies as expected"
