@@ -1,0 +1,180 @@
+// Step and performance-list commands, step processing and instrument start. Expected values are worked out by hand
+// from each command's definition; periods come from the note table.
+#include <utility>
+
+#include "tests/replay/replay_fixture.h"
+
+namespace {
+
+using StepTest = ReplayTest;
+
+// Step commands get both passes, as ProcessStep runs one command slot; list commands are marked.
+TEST_F(StepTest, StepAndListCommands) {
+    const bool L = true;  // a performance-list command
+    const auto pan = VOICE(v.storedPan * 1000 + v.panGainLeft);
+    const auto filter = VOICE(v.filterPosition * 100 + v.filterOverride);
+    const auto square = VOICE(v.squareModOn * 10 + v.squareSign);
+    const auto ring = VOICE(v.ringOn * 1000 + v.ringFixed * 100 + v.ringNote);
+    const struct { const char* name; bool list; std::vector<std::pair<uint8_t, uint8_t>> commands; Read read;
+                   int32_t expected; } cases[] = {
+        {"volume 0x41 ignored", !L, {{0xC, 0x41}}, VOICE(v.noteVolume), 30},
+        {"own master volume", !L, {{0xC, 0xC0}}, VOICE(v.masterVolume), 0xC0 - 0xA0},
+        {"pan 0x80 is fully left", !L, {{0x7, 0x80}}, pan, 0 * 1000 + 254},
+        {"filter 0x10 as override", !L, {{0x4, 0x10}}, filter, 5 * 100 + 0x10},
+        {"fine slide up wraps at 16 bits", !L, {{0xE, 0x11}}, VOICE(v.periodOffset), 32767},
+        {"fine volume up stops at 64", !L, {{0xE, 0xAF}, {0xE, 0xAF}, {0xE, 0xAF}}, VOICE(v.noteVolume), 64},
+        {"fine volume down stops at 0", !L, {{0xE, 0xBF}, {0xE, 0xBF}, {0xE, 0xBF}}, VOICE(v.noteVolume), 0},
+        {"hold transpose", !L, {{0xE, 0xF1}}, VOICE(v.heldTranspose), -3},
+        {"list: override wins once", L, {{0x0, 40}}, filter, 20 * 100 + 0},
+        {"list: filter 64 keeps the override", L, {{0x0, 64}}, filter, 5 * 100 + 20},
+        {"list: filter 0 leaves the waveform", L, {{0x0, 0}}, VOICE(v.waveformChanged), 0},
+        {"list: modulation 0x00", L, {{0x4, 0x00}}, square, 11},
+        {"list: modulation 0x0F", L, {{0x4, 0x0F}}, square, 9},
+        {"list: modulation 0x01 twice", L, {{0x4, 0x01}, {0x4, 0x01}}, square, 1},
+        {"list: modulation 0xF0", L, {{0x4, 0xF0}}, VOICE(v.filterModOn * 10 + v.filterSign), 9},
+        {"list: ring absolute 0x3C", L, {{0x7, 0x3C}}, ring, 1160},
+        {"list: ring relative 0x81", L, {{0x7, 0x81}}, ring, 1001},
+        {"list: ring off by 0xBD", L, {{0x7, 0x3C}, {0x7, 0xBD}}, ring, 0},
+        {"list: pan 0x80 is not stored", L, {{0x9, 0x80}}, pan, 128 * 1000 + 254},
+        {"list: perf volume 0x90", L, {{0xC, 0x90}}, VOICE(v.perfVolume), 0x90 - 0x50},
+        // A step's square position (7, set by the step) makes the next list square command skip once.
+        {"list: square after a step's", L, {{0x3, 0x40}}, VOICE(v.squarePosition), 7},
+        {"list: square, second time", L, {{0x3, 0x40}, {0x3, 0x40}}, VOICE(v.squarePosition), 0x40 >> 2},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        Voice& voice = VoiceAt(0);
+        voice.noteVolume = 30;
+        voice.filterPosition = 5;
+        voice.filterOverride = 20;
+        voice.periodOffset = -32768;
+        voice.transpose = -3;
+        voice.waveLength = 3;
+        voice.storedPan = 128;
+        voice.squarePosition = 7;
+        voice.squareSetByStep = 1;
+        for (const auto& [command, param] : c.commands) {
+            if (c.list) {
+                ApplyPerfCommand(&voice, command, param);
+                continue;
+            }
+            ApplyStepCommandBeforeNote(tune.get(), &voice, command, param);
+            ApplyStepCommandAfterNote(tune.get(), &voice, command, param);
+        }
+        EXPECT_EQ(c.read(voice), c.expected) << c.name;
+    }
+    // Master volume for all reaches the four voices in use only; version 0 files have no hold.
+    ApplyStepCommandAfterNote(tune.get(), &VoiceAt(2), 0xC, 0x70);
+    EXPECT_EQ(VoiceAt(0).masterVolume + VoiceAt(3).masterVolume + VoiceAt(4).masterVolume, 32 + 32 + 64);
+    tune->formatVersion = 0;
+    ApplyStepCommandAfterNote(tune.get(), &VoiceAt(0), 0xE, 0xF1);
+    EXPECT_EQ(VoiceAt(0).heldTranspose, kNoHeldTranspose);
+}
+
+TEST_F(StepTest, PositionJumpAndTrackBreakTargets) {
+    const struct { const char* name; Step voice0, voice1; int32_t nextPosition, nextStep, pending; } cases[] = {
+        {"nibbles above nine still count", MakeStep(0, 0, 0xB, 0x1F), MakeStep(0), 25, 0, 1},
+        {"hundreds digit above 9 is ignored", MakeStep(0, 0, 0x0, 0x0A), MakeStep(0), 0, 0, 0},
+        {"break beyond the track starts at 0", MakeStep(0, 0, 0xD, 0x64), MakeStep(0), 2, 0, 1},
+        // 909 * 100 + 99 = 90999 does not fit 16 bits: 90999 - 65536 = 25463.
+        {"second jump keeps 16 bits", MakeStep(0, 0, 0x0, 0x09, 0xB, 0x09), MakeStep(0, 0, 0xB, 0x99), 25463, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        tune->positionIndex = 1;
+        StepOf(0) = c.voice0;
+        StepOf(1) = c.voice1;
+        Process(0);
+        Process(1);
+        const int32_t target = tune->nextPositionIndex * 1000 + tune->nextStepIndex * 10 + tune->positionChangePending;
+        EXPECT_EQ(target, c.nextPosition * 1000 + c.nextStep * 10 + c.pending) << c.name;
+    }
+}
+
+TEST_F(StepTest, InstrumentStart) {
+    Instrument& instrument = AddInstrument();
+    instrument.envelope = Envelope{4, 64, 8, 32, 5, 0, 10};
+    instrument.squareLowerLimit = 0x30;  // limits the wrong way round
+    instrument.squareUpperLimit = 0x10;
+    instrument.filterLowerLimit = 40;
+    instrument.filterUpperLimit = 20;
+    Voice& voice = VoiceAt(0);
+    voice.storedPan = 255;
+    voice.panGainLeft = 254;  // as a list pan leaves it
+    voice.trackNote = 25;
+    StepOf(0) = MakeStep(0, 1);
+    Process(0);
+    // Slopes 64 * 256 / 4 and (32 - 64) * 256 / 8, none for a stage of 0 ticks; square limits >> 2 at wave
+    // length 3 and put in order, filter limits in order; the stored pan (fully right) again; the old note.
+    EXPECT_EQ(std::vector<int32_t>({voice.attackDelta, voice.decayDelta, voice.releaseDelta, voice.squareLower,
+                                    voice.squareUpper, voice.filterLower, voice.filterUpper,
+                                    static_cast<int32_t>(voice.panGainLeft), voice.trackNote}),
+              std::vector<int32_t>({4096, -1024, 0, 0x10 >> 2, 0x30 >> 2, 20, 40, 0, 25}));
+    // Slopes are stored in 16 bits: 255 * 256 = 65280 wraps to -256, and -65280 to 256.
+    instrument.envelope = Envelope{1, 255, 1, 0, 0, 0, 0};
+    Process(0);
+    EXPECT_EQ(voice.attackDelta * 1000 + voice.decayDelta, -256 * 1000 + 256);
+
+    StepOf(0) = MakeStep(0, 2);
+    voice.instrument = nullptr;
+    Process(0);
+    EXPECT_EQ(voice.instrument, nullptr) << "instrument numbers beyond the tune are ignored";
+
+    // A step square position is scaled by the wave length of the instrument started with it.
+    AddInstrument().waveLength = 2;
+    StepOf(0) = MakeStep(0, 2, 0x9, 0x20);
+    Process(0);
+    EXPECT_EQ(voice.squarePosition, 0x20 >> 3);
+}
+
+TEST_F(StepTest, TonePortamentoTargets) {
+    const auto difference = [](int to, int from) { return int32_t{PeriodTable[to]} - PeriodTable[from]; };
+    const int16_t kOld = 777;
+    const int32_t kUp = difference(30, 20);
+    const struct { const char* name; Step step; uint16_t oldNote; int16_t offset; int32_t target, speed; } cases[] = {
+        {"note, instrument and 3", MakeStep(30, 1, 0x3, 0x08), 20, 55, kUp, 8},
+        {"no note keeps the target", MakeStep(0, 0, 0x3, 0x00), 20, 55, kOld, 9},
+        {"3 twice: target from 1, speed from 2", MakeStep(30, 0, 0x3, 4, 0x3, 6), 20, 0, kUp, 6},
+        {"5 is a portamento too", MakeStep(30, 0, 0x5, 0x21), 20, 0, kUp, 0x21},
+        {"portamento in slot 2", MakeStep(30, 0, 0x0, 0x00, 0x3, 2), 20, 0, kUp, 2},
+        {"offset already there", MakeStep(30, 0, 0x3, 0), 20, static_cast<int16_t>(kUp), kOld, 9},
+        {"notes beyond the table read its end", MakeStep(1, 0, 0x3, 0), 63, 0, difference(1, 60), 9},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        AddInstrument();
+        Voice& voice = VoiceAt(0);
+        voice.trackNote = c.oldNote;
+        voice.periodOffset = c.offset;
+        voice.portamentoTarget = kOld;
+        voice.slideSpeed = 9;
+        voice.heldTranspose = 4;
+        StepOf(0) = c.step;
+        Process(0);
+        EXPECT_EQ(voice.portamentoTarget * 1000 + voice.slideSpeed, c.target * 1000 + c.speed) << c.name;
+        EXPECT_EQ(voice.trackNote * 10 + voice.slideOn + voice.tonePortamento, c.oldNote * 10 + 2)
+            << c.name << ": the target note is not played, the portamento is on";
+        EXPECT_EQ(voice.heldTranspose, c.step.note ? kNoHeldTranspose : 4) << c.name << ": a note ends a hold";
+    }
+}
+
+// A delay still pending when its step was cut short (a later voice lowered the tempo) must not
+// make every following tick replay the next step.
+TEST_F(StepTest, StepPlayedNowDropsAStaleDelay) {
+    AddInstrument();
+    StepOf(0, 0) = MakeStep(5, 0, 0xE, 0xD4);
+    StepOf(0, 1) = MakeStep(7, 1);
+    VoiceAt(0).volumeSlideUp = 3;
+    StepTick(0);
+    EXPECT_EQ(VoiceAt(0).volumeSlideUp, 0) << "a deferred step still stops a volume slide at once";
+    tune->tempo = 2;
+    Frame(0);
+    tune->stepIndex = 1;
+    StepTick(0);
+    EXPECT_EQ(VoiceAt(0).noteDelayOn, 0);
+    VoiceAt(0).perfIndex = 5;
+    for (int tick = 0; tick < 6; ++tick) Frame(0);
+    EXPECT_EQ(VoiceAt(0).perfIndex, 5) << "the instrument was started again";
+}
+
+}  // namespace
