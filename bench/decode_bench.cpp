@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "bench/bench_modules.h"
+#include "builder/sample_songs.h"
 #include "loader/tune.h"
 #include "mixer/mixer.h"
 #include "waves/wave_bank.h"

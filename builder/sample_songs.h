@@ -1,5 +1,6 @@
 #pragma once
-// Module descriptions the benchmarks play and load: busy songs that keep every voice sounding.
+// Busy sample songs that keep every voice sounding: the benchmarks play and load them, and they
+// seed the fuzzers.
 #include "builder/module_builder.h"
 
 // Every channel plays, with instruments that change waveform, sweep the filter and square width

@@ -1,5 +1,5 @@
-// Benchmark songs, made with the module builder so the project ships no foreign files.
-#include "bench/bench_modules.h"
+// Sample songs, made with the module builder so the project ships no foreign files.
+#include "builder/sample_songs.h"
 
 #include <cstdint>
 
