@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <deque>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -112,17 +112,15 @@ Pulled Pull(void* stream, uint32_t frames, const std::vector<uint32_t>& sizes) {
     return result;
 }
 
-struct Stream {  // closed when the test ends
-    void* handle = nullptr;
-    explicit Stream(const TempFile& file, int32_t subsong = 0) {
-        StreamOpenInfo info = {};
-        info.subsong = subsong;
-        handle = Plugin().openStream(file.path.c_str(), &info);
-        EXPECT_NE(handle, nullptr);
-    }
-    Stream(const Stream&) = delete;
-    ~Stream() { Plugin().closeStream(handle); }  // which accepts null
-};
+using Stream = std::unique_ptr<void, CloseStreamFn>;  // closed when the test ends
+
+Stream Open(const TempFile& file, int32_t subsong = 0) {
+    StreamOpenInfo info = {};
+    info.subsong = subsong;
+    Stream stream(Plugin().openStream(file.path.c_str(), &info), Plugin().closeStream);
+    EXPECT_NE(stream, nullptr);
+    return stream;
+}
 
 TEST(PluginStartup, DescribeOnlyFixedAnswersMissingServicesThenPlayingTime) {
     LoadedPlugin plugin;  // a private copy: never started, playing time never set
@@ -140,8 +138,7 @@ TEST(PluginStartup, DescribeOnlyFixedAnswersMissingServicesThenPlayingTime) {
     EXPECT_STREQ(info.shortName, "ahx");
     EXPECT_STREQ(info.description, "Enables Kestrel to play AHX and HivelyTracker modules");
     EXPECT_STREQ(info.date, "27.09.19");
-    EXPECT_TRUE(info.author != nullptr && info.url != nullptr);
-    EXPECT_TRUE(info.reserved1 == nullptr && info.reserved2 == nullptr);
+    EXPECT_TRUE(info.author && info.url && info.reserved1 == nullptr && info.reserved2 == nullptr);
     // The fixed answers and the script library's tables need no host either.
     for (int32_t code : {0, 1, 2, 3, 4, -2, 0x20012}) EXPECT_EQ(plugin.getExtensions(code), code == 2 ? 4 : 0) << code;
     EXPECT_STREQ(plugin.getFormatName(), "AHX/Hively Tracker");
@@ -150,12 +147,10 @@ TEST(PluginStartup, DescribeOnlyFixedAnswersMissingServicesThenPlayingTime) {
     EXPECT_EQ(plugin.initLibrary(nullptr), 0);
     plugin.freeLibrary(nullptr);
     plugin.closePlugin();
-    const ScriptCommand* commands = plugin.getCommands();
-    EXPECT_STREQ(commands[0].name, "SetPlayingTime");
-    EXPECT_TRUE(commands[0].function != nullptr && commands[1].name == nullptr && commands[1].function == nullptr);
-    const char* const* help = plugin.getHelpStrings();
-    EXPECT_STREQ(help[0], "ahx.SetPlayingTime(ms) -- set playing duration of music in milliseconds");
-    EXPECT_EQ(help[1], nullptr);
+    EXPECT_STREQ(plugin.getCommands()[0].name, "SetPlayingTime");  // its function is called below
+    EXPECT_TRUE(plugin.getCommands()[1].name == nullptr && plugin.getCommands()[1].function == nullptr);
+    EXPECT_STREQ(plugin.getHelpStrings()[0], "ahx.SetPlayingTime(ms) -- set playing duration of music in milliseconds");
+    EXPECT_EQ(plugin.getHelpStrings()[1], nullptr);
 
     // Neither without a host nor on one lacking every service table does anything reach the host.
     static HostApi emptyHost = {};  // the plug-in keeps the pointer
@@ -169,32 +164,22 @@ TEST(PluginStartup, DescribeOnlyFixedAnswersMissingServicesThenPlayingTime) {
     }
     EXPECT_EQ(Kestrel().fileOpenCalls + Kestrel().fileOpenTagsCalls + Kestrel().numberArgumentCalls, 0u);
 
-    // Started, the playing time sets the length of later streams. Worked out by hand: whole seconds
-    // times 44100, 0 below one second, 0xFFFFFFFF once the count needs more than 32 bits (97392 s is
-    // the first such second). NaN keeps the time before it: at first the default of 600 s.
+    // Started, the playing time sets the length of later streams. Worked out by hand: whole seconds times
+    // 44100, 0 below one second, 0xFFFFFFFF from 97392 s (past 32 bits); NaN keeps the default of 600 s.
     const struct { double ms; uint32_t frames; } cases[] = {
-        {NAN, 26460000}, {2500.9, 88200}, {1000, 44100}, {999, 0}, {-1.5, 0}, {-1e12, 0}, {-INFINITY, 0},
-        {97391999, 4294943100u}, {97392000, 0xFFFFFFFFu}, {1e12, 0xFFFFFFFFu}, {INFINITY, 0xFFFFFFFFu},
-        {3000, 132300}, {NAN, 132300},
+        {NAN, 26460000}, {2500.9, 88200}, {1000, 44100}, {999, 0}, {-1.5, 0}, {-1e12, 0},
+        {97391999, 4294943100u}, {97392000, 0xFFFFFFFFu}, {INFINITY, 0xFFFFFFFFu}, {3000, 132300}, {NAN, 132300},
     };
     Start(plugin, 6, 0);
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "ms " << c.ms);
         EXPECT_EQ(SetPlayingTime(plugin, c.ms), 0);
         StreamOpenInfo open = {};
         void* stream = plugin.openStream(file.path.c_str(), &open);
-        EXPECT_EQ(open.length, c.frames);
-        // A first request of 10 frames: an empty stream reports the end and nothing written.
-        int16_t destination[20];
-        SampleRequest request{destination, 10, 0xDEAD, -1};
-        plugin.streamSamples(stream, &request);
-        EXPECT_EQ(request.framesWritten, std::min(c.frames, 10u));
-        EXPECT_EQ(request.end, c.frames == 0 ? 1 : 0);
+        EXPECT_EQ(open.length, c.frames) << "ms " << c.ms;
         plugin.closeStream(stream);
     }
-    EXPECT_EQ(Kestrel().numberArgumentCalls, std::size(cases));  // argument 1 of the state passed
-    EXPECT_EQ(Kestrel().lastArgumentIndex, 1);
-    EXPECT_EQ(Kestrel().lastScriptState, &Kestrel());
+    EXPECT_EQ(Kestrel().numberArgumentCalls, std::size(cases));
+    EXPECT_TRUE(Kestrel().lastArgumentIndex == 1 && Kestrel().lastScriptState == &Kestrel());  // argument 1 read
 }
 
 TEST(PluginStartup, HostVersionGatesRegistrationSubsongSongCountAndOpenTag) {
@@ -221,13 +206,11 @@ TEST(PluginStartup, HostVersionGatesRegistrationSubsongSongCountAndOpenTag) {
         StreamOpenInfo open = {0, 0, 0, 0, 0x100, 1, -7, c.openTag};  // flags, subsong, song count, tag
         void* stream = plugin.openStream(file.path.c_str(), &open);
         ASSERT_NE(stream, nullptr);
-        EXPECT_EQ(std::vector<int32_t>({open.channels, open.bits, open.frequency}),
-                  std::vector<int32_t>({2, 16, 44100}));  // 16-bit stereo at 44100 Hz
+        EXPECT_TRUE(open.channels == 2 && open.bits == 16 && open.frequency == 44100);  // 16-bit stereo, 44100 Hz
         EXPECT_EQ(open.flags, 0x102u);  // bit 2 added, the host's own bits kept
         EXPECT_EQ(open.songCount, c.from5Point3 ? 3 : -7);  // main song and two subsongs
-        EXPECT_EQ(Kestrel().fileOpenTagsCalls, c.tagged ? 1u : 0u);
-        EXPECT_EQ(Kestrel().fileOpenCalls, c.tagged ? 0u : 1u);
-        EXPECT_EQ(Kestrel().lastOpenTag, c.tagged ? c.openTag : 0u);
+        EXPECT_EQ(std::vector<uint32_t>({Kestrel().fileOpenTagsCalls, Kestrel().fileOpenCalls, Kestrel().lastOpenTag}),
+                  std::vector<uint32_t>({c.tagged, !c.tagged, c.tagged ? c.openTag : 0}));
         EXPECT_EQ(Kestrel().malformedTagLists + Kestrel().unexpectedModes + Kestrel().openFiles, 0u);
         EXPECT_TRUE(Pull(stream, 2000, {2000}).samples == song[c.from5Point3 ? 1 : 0]);
         plugin.closeStream(stream);
@@ -237,30 +220,25 @@ TEST(PluginStartup, HostVersionGatesRegistrationSubsongSongCountAndOpenTag) {
 TEST(PluginStream, StreamsOpenTogetherDeliverTheEngineOutputInAnyRequestSizes) {
     Start(Plugin(), 6, 0);
     SetPlayingTime(Plugin(), 10000);
-    // A chunk is 882 frames (880 at speed 4): requests of 0, 1, odd sizes, a chunk and more.
-    const std::vector<std::vector<uint32_t>> patterns = {
-        {1}, {0, 7, 0, 881}, {882}, {883, 1}, {1000}, {880, 2, 3}, {5000},
-    };
-    for (ModuleFormat format : {ModuleFormat::Hvl, ModuleFormat::Ahx}) {
-        for (uint8_t speed : {1, 2, 3, 4}) {
-            const Bytes module = Melody(format, speed);
-            const Samples reference = Render(module, 0, 4500);
-            TempFile file(module);
-            std::deque<Stream> streams;  // one per pattern, all open at once and pulled in turn
-            for (size_t i = 0; i < patterns.size(); ++i) streams.emplace_back(file);
-            for (uint32_t first : {0u, 2000u}) {
-                for (size_t i = 0; i < patterns.size(); ++i) {
-                    SCOPED_TRACE(testing::Message() << (format == ModuleFormat::Hvl ? "HVL" : "THX") << " speed "
-                                                    << int{speed} << ", pattern " << i << " from frame " << first);
-                    const Pulled pulled = Pull(streams[i].handle, 2000, patterns[i]);
-                    EXPECT_TRUE(pulled.samples == Slice(reference, first, 2000));
-                    EXPECT_EQ(pulled.written, 2000u);
-                    EXPECT_EQ(pulled.end, 0);
-                }
+    // A chunk is 882 frames (at speeds 1 to 3; 880 at speed 4): requests of 0, 1, odd sizes, a chunk and more.
+    const std::vector<uint32_t> patterns[] = {{1}, {0, 7, 0, 881}, {882}, {883, 1}, {1000}, {880, 2, 3}, {5000}};
+    for (const auto& [format, speed] : {std::pair{ModuleFormat::Hvl, 1}, {ModuleFormat::Ahx, 4}}) {
+        const Bytes module = Melody(format, uint8_t(speed));
+        const Samples reference = Render(module, 0, 4500);
+        TempFile file(module);
+        std::vector<Stream> streams;  // one per pattern, all open at once and pulled in turn
+        for (size_t i = 0; i < std::size(patterns); ++i) streams.push_back(Open(file));
+        for (uint32_t first : {0u, 2000u}) {
+            for (size_t i = 0; i < std::size(patterns); ++i) {
+                SCOPED_TRACE(testing::Message() << "speed " << speed << ", pattern " << i << " from frame " << first);
+                const Pulled pulled = Pull(streams[i].get(), 2000, patterns[i]);
+                EXPECT_TRUE(pulled.samples == Slice(reference, first, 2000));
+                EXPECT_EQ(pulled.written, 2000u);
+                EXPECT_EQ(pulled.end, 0);
             }
-            streams.pop_front();  // closing one leaves the others playing
-            EXPECT_TRUE(Pull(streams.back().handle, 500, {500}).samples == Slice(reference, 4000, 500));
         }
+        streams.erase(streams.begin());  // closing one leaves the others playing
+        EXPECT_TRUE(Pull(streams.back().get(), 500, {500}).samples == Slice(reference, 4000, 500));
     }
 }
 
@@ -271,11 +249,10 @@ TEST(PluginStream, EndOfStreamAndSeeksCountAgainstTheLengthOfTheOpen) {
     ASSERT_FALSE(Slice(reference, 0, 2000) == Render(module, 0, 2000));
     TempFile file(module);
     SetPlayingTime(Plugin(), 1000);  // 44100 frames
-    Stream stream(file, 2);
+    const Stream stream = Open(file, 2);
     SetPlayingTime(Plugin(), 60000);  // an open stream keeps its length
-    // Each row: a seek first (-1: none), the request, then what it reports. The destination always
-    // receives the song, even past the end. The first request leaves 764 frames of its second 882-frame
-    // chunk buffered: the seek to 5000 must keep them, a rewind drops whatever is buffered.
+    // Each row: a seek first (-1: none), the request, what it reports; the destination receives the song
+    // even past the end. 764 frames stay buffered: a seek to 5000 keeps them, a rewind drops them.
     const struct { int64_t seek; uint32_t wanted, written; int32_t end; } requests[] = {
         {-1, 1000, 1000, 0},   {5000, 1000, 1000, 0}, {-1, 42000, 42000, 0}, {-1, 0, 0, 0}, {-1, 1000, 100, 1},
         {-1, 0, 0, 1},         {-1, 200, 0, 1},       {0, 44099, 44099, 0},  {-1, 1, 1, 1},  {0, 44100, 44100, 1},
@@ -283,9 +260,9 @@ TEST(PluginStream, EndOfStreamAndSeeksCountAgainstTheLengthOfTheOpen) {
     size_t frame = 0;
     for (const auto& r : requests) {
         SCOPED_TRACE(testing::Message() << "seek " << r.seek << ", request " << r.wanted << " at frame " << frame);
-        if (r.seek >= 0) Plugin().seekStream(stream.handle, uint32_t(r.seek));
+        if (r.seek >= 0) Plugin().seekStream(stream.get(), uint32_t(r.seek));
         frame = r.seek == 0 ? 0 : frame;
-        const Pulled pulled = Pull(stream.handle, r.wanted, {r.wanted});
+        const Pulled pulled = Pull(stream.get(), r.wanted, {r.wanted});
         EXPECT_EQ(pulled.written, r.written);
         EXPECT_EQ(pulled.end, r.end);
         EXPECT_TRUE(pulled.samples == Slice(reference, frame, r.wanted));
@@ -294,11 +271,7 @@ TEST(PluginStream, EndOfStreamAndSeeksCountAgainstTheLengthOfTheOpen) {
 }
 
 TEST(PluginOpen, EveryFailureReturnsNullAndLeavesNoFileOpen) {
-    const Bytes hvl = Melody(ModuleFormat::Hvl), thx = Melody(ModuleFormat::Ahx);
-    auto withMagic = [](Bytes bytes, const char* magic) {
-        std::memcpy(bytes.data(), magic, 3);
-        return bytes;
-    };
+    const Bytes hvl = Melody(ModuleFormat::Hvl);
     // Call numbers of the injected faults: read 1 is the magic, read 2 the body; seek 1 goes to
     // the end, seek 2 back to the start. The rows that open show the same files succeed otherwise.
     const struct {
@@ -309,19 +282,14 @@ TEST(PluginOpen, EveryFailureReturnsNullAndLeavesNoFileOpen) {
         FileFaults faults = {0, 0};
         int32_t subsong = 0;
     } cases[] = {
-        {"THX", thx, true},
         {.what = "exactly 16 MiB", .bytes = hvl, .opens = true, .size = 16 << 20},
         {.what = "subsong equal to the count", .bytes = hvl, .opens = true, .subsong = 2},
         {.what = "subsong beyond the count", .bytes = hvl, .subsong = 3},
         {.what = "negative subsong", .bytes = hvl, .subsong = -1},
         {.what = "larger than 16 MiB", .bytes = hvl, .size = (16 << 20) + 1},
         {.what = "missing file", .bytes = hvl, .size = -1},
-        {"empty file", {}},
         {"shorter than the magic", {'H', 'V'}},
-        {"lower-case hvl", withMagic(hvl, "hvl")},
-        {"lower-case thx", withMagic(thx, "thx")},
-        {"other magic", withMagic(hvl, "HVX")},
-        {"magic with junk the reader refuses", {'H', 'V', 'L', 1, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+        {"other magic", {'H', 'V', 'X', 1, 0, 0, 0, 0}},  // the reader's own magic checks are in tests/loader
         {"module cut in half", Bytes(hvl.begin(), hvl.begin() + hvl.size() / 2)},
         {.what = "short read of the magic", .bytes = hvl, .faults = {1, 0}},
         {.what = "short read of the body", .bytes = hvl, .faults = {2, 0}},
