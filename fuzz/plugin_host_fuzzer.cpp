@@ -1,0 +1,206 @@
+// The plug-in as Kestrel sees it: the real ahx.kpl, loaded with dlopen by the stand-in host, gets a
+// fuzzed file and a fuzzed sequence of calls: opens with any subsong, tag and host version (with
+// the host's injected short reads and failed seeks), sample requests of any size, rewinds and seeks
+// to anywhere, the playing-time command with any double, closes. After every call the host contract
+// must hold: counts never above what was asked, the end flag and the length as the playing time
+// gives them, no file left open; libFuzzer's leak check sees anything the plug-in keeps.
+//
+// Input layout (FuzzedDataProvider): numbers are taken from the end, the file from the front.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "host/kestrel/plugin_loader.h"
+#include "host/kestrel/stand_in_host.h"
+
+namespace {
+
+constexpr uint32_t kMaxFileBytes = 1u << 20;
+constexpr uint32_t kMaxStreams = 4;
+constexpr uint32_t kMaxCalls = 48;
+constexpr uint32_t kMaxFramesWanted = 20000;  // the destination is allocated for real
+constexpr uint32_t kFramesPerSecond = 44100;
+constexpr uint32_t kFrameBytes = 4;
+constexpr int32_t kDefaultPlayingTimeMs = 600000;
+
+LoadedPlugin plugin;
+std::string modulePath;
+
+void Require(bool holds, const char* what) {
+    if (holds) return;
+    std::fprintf(stderr, "host contract broken: %s\n", what);
+    std::abort();
+}
+
+// What the host expects of a stream, worked out from the calls it made.
+struct OpenedStream {
+    void* handle;
+    uint32_t lengthFrames;
+    uint32_t deliveredFrames;
+};
+
+// The length a playing time gives: whole seconds at 44100 Hz, none for negative times, saturated
+// at the 32-bit count; NaN leaves the time as it was and out-of-range values clamp.
+struct PlayingTime {
+    int32_t milliseconds = kDefaultPlayingTimeMs;
+
+    void Set(double value) {
+        if (std::isnan(value)) return;
+        if (value >= 2147483648.0) milliseconds = INT32_MAX;
+        else if (value <= -2147483649.0) milliseconds = INT32_MIN;
+        else milliseconds = static_cast<int32_t>(value);
+    }
+    uint32_t LengthFrames() const {
+        const int64_t seconds = milliseconds / 1000;
+        if (seconds <= 0) return 0;
+        const int64_t frames = seconds * kFramesPerSecond;
+        return frames > int64_t{UINT32_MAX} ? UINT32_MAX : static_cast<uint32_t>(frames);
+    }
+};
+
+double AnyTime(FuzzedDataProvider& input) {
+    static const double kSpecial[] = {std::numeric_limits<double>::quiet_NaN(),
+                                      std::numeric_limits<double>::infinity(),
+                                      -std::numeric_limits<double>::infinity(),
+                                      -0.0, 999.0, 1000.0, 2999.999, 2147483647.9, 2147483648.0,
+                                      -2147483648.5, -2147483649.0, 97408000.0, 1e300, -1e300,
+                                      std::numeric_limits<double>::denorm_min()};
+    switch (input.ConsumeIntegralInRange<int>(0, 2)) {
+        case 0: return kSpecial[input.ConsumeIntegralInRange<size_t>(0, std::size(kSpecial) - 1)];
+        case 1: return input.ConsumeIntegralInRange<int32_t>(-2000, 10000);  // short streams end soon
+        default: return input.ConsumeFloatingPoint<double>();
+    }
+}
+
+uint32_t AnyFrameCount(FuzzedDataProvider& input) {
+    switch (input.ConsumeIntegralInRange<int>(0, 2)) {
+        case 0: return input.ConsumeIntegralInRange<uint32_t>(0, 3);
+        case 1: return input.ConsumeIntegralInRange<uint32_t>(876, 886);  // around one chunk
+        default: return input.ConsumeIntegralInRange<uint32_t>(0, kMaxFramesWanted);
+    }
+}
+
+int32_t SetPlayingTime(double milliseconds) {
+    Kestrel().numberArgument = milliseconds;
+    return plugin.getCommands()[0].function(&Kestrel());
+}
+
+void StartHost(FuzzedDataProvider& input) {
+    // A describe-only start changes the host version the plug-in honours and keeps the host.
+    PluginInfo info = HostPluginInfo(input.ConsumeIntegralInRange<int32_t>(4, 7), input.ConsumeIntegralInRange<int32_t>(0, 5));
+    Require(plugin.initPlugin(&info, nullptr) == 1, "a describe-only start succeeds");
+}
+
+void Open(FuzzedDataProvider& input, const PlayingTime& time, std::vector<OpenedStream>& streams) {
+    KestrelHost& host = Kestrel();
+    host.faults.shortReadAtCall = input.ConsumeBool() ? host.readCalls + input.ConsumeIntegralInRange<uint32_t>(1, 3) : 0;
+    host.faults.failSeekAtCall = input.ConsumeBool() ? host.seekCalls + input.ConsumeIntegralInRange<uint32_t>(1, 2) : 0;
+    StreamOpenInfo info = {};
+    const uint32_t callerFlags = input.ConsumeIntegral<uint32_t>();
+    info.flags = callerFlags;
+    info.subsong = input.ConsumeBool() ? input.ConsumeIntegral<int32_t>() : input.ConsumeIntegralInRange<int32_t>(0, 5);
+    info.openTag = input.ConsumeBool() ? input.ConsumeIntegral<uint32_t>() : 0;
+    const bool missingFile = input.ConsumeIntegralInRange<int>(0, 15) == 0;
+    void* handle = plugin.openStream(missingFile ? "/nonexistent/ahx-fuzz" : modulePath.c_str(), &info);
+    host.faults = {0, 0};
+    Require(host.openFiles == 0, "an open leaves no file open");
+    if (handle == nullptr) return;
+    Require(!missingFile, "a missing file does not open");
+    Require(info.length == time.LengthFrames(), "the length is the playing time in whole seconds");
+    Require(info.channels == 2 && info.bits == 16 && info.frequency == 44100, "16-bit stereo at 44100 Hz");
+    Require(info.flags == (callerFlags | 2u), "the flags gain bit value 2 and keep the rest");
+    if (streams.size() == kMaxStreams) {
+        plugin.closeStream(handle);
+        return;  // enough streams to interleave; this one proved the open
+    }
+    streams.push_back({handle, info.length, 0});
+}
+
+void Pull(FuzzedDataProvider& input, OpenedStream& stream) {
+    const uint32_t wanted = AnyFrameCount(input);
+    std::vector<uint8_t> destination(size_t{wanted} * kFrameBytes);  // exact: ASan sees any overrun
+    SampleRequest request = {destination.data(), wanted, 0xDEADBEEF, -1};
+    Require(plugin.streamSamples(stream.handle, &request) == 0, "StreamSamples answers 0");
+    const uint32_t framesToEnd = stream.lengthFrames - stream.deliveredFrames;
+    const uint32_t expected = wanted < framesToEnd ? wanted : framesToEnd;
+    Require(request.framesWritten <= wanted, "frames written never exceed frames wanted");
+    Require(request.framesWritten == expected, "frames written are the frames before the end");
+    Require(request.end == (wanted >= framesToEnd ? 1 : 0), "end is set exactly when the length is reached");
+    stream.deliveredFrames += expected;
+}
+
+void Seek(FuzzedDataProvider& input, OpenedStream& stream) {
+    const uint32_t position = input.ConsumeBool() ? 0 : input.ConsumeIntegral<uint32_t>();
+    plugin.seekStream(stream.handle, position);
+    if (position == 0) stream.deliveredFrames = 0;  // other positions are ignored
+    Require(Kestrel().openFiles == 0, "a rewind opens no file");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (!LoadPlugin(AHX_PLUGIN_PATH, &plugin)) {
+        std::fprintf(stderr, "cannot load %s\n", AHX_PLUGIN_PATH);
+        std::abort();
+    }
+    ResetKestrel();
+    PluginInfo info = HostPluginInfo(6, 0);
+    Require(plugin.initPlugin(&info, &Kestrel().api) == 1, "the plug-in starts");
+    const char* tmp = std::getenv("TMPDIR");
+    modulePath = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/ahx-fuzz-" + std::to_string(getpid());
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > kMaxFileBytes) return 0;  // keep iterations fast
+    FuzzedDataProvider input(data, size);
+    const std::vector<uint8_t> file = input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<size_t>(0, size));
+    std::FILE* out = std::fopen(modulePath.c_str(), "wb");
+    Require(out != nullptr && std::fwrite(file.data(), 1, file.size(), out) == file.size() && std::fclose(out) == 0,
+            "the fuzz input is written to a file");
+
+    PlayingTime time;
+    Require(SetPlayingTime(kDefaultPlayingTimeMs) == 0, "the command answers 0");
+    StartHost(input);
+    std::vector<OpenedStream> streams;
+    for (uint32_t call = 0; call < kMaxCalls && input.remaining_bytes() > 0; ++call) {
+        const int what = input.ConsumeIntegralInRange<int>(0, 7);
+        OpenedStream* stream = streams.empty() ? nullptr : &streams[input.ConsumeIntegralInRange<size_t>(0, streams.size() - 1)];
+        switch (what) {
+            case 0: Open(input, time, streams); break;
+            case 1: case 2: if (stream) Pull(input, *stream); break;
+            case 3: if (stream) Seek(input, *stream); break;
+            case 4: {
+                const double ms = AnyTime(input);
+                Require(SetPlayingTime(ms) == 0, "the command answers 0");
+                time.Set(ms);
+                break;
+            }
+            case 5:
+                if (stream) {
+                    plugin.closeStream(stream->handle);
+                    streams.erase(streams.begin() + (stream - streams.data()));
+                }
+                break;
+            case 6: StartHost(input); break;
+            default: {
+                StreamOpenInfo info = {};
+                Require(plugin.openStream(modulePath.c_str(), nullptr) == nullptr, "no open without a record");
+                Require(plugin.streamSamples(nullptr, nullptr) == 0 && (plugin.seekStream(nullptr, 0), true),
+                        "null handles are ignored");
+                plugin.closeStream(nullptr);
+                Require(plugin.openStream(nullptr, &info) == nullptr, "no open without a name");
+                break;
+            }
+        }
+    }
+    for (const OpenedStream& stream : streams) plugin.closeStream(stream.handle);
+    Require(Kestrel().openFiles == 0, "every file is closed");
+    return 0;
+}
