@@ -1,0 +1,175 @@
+// Allocation failure at every point: each allocation of loading a module, opening a stream and
+// rewinding one is made to fail in turn. Each must fail cleanly (null, no file left open, nothing
+// leaked) or, where the failure was survivable, behave exactly as if nothing had failed; and the
+// process must stay usable afterwards.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "builder/sample_songs.h"
+#include "host/kestrel/stand_in_host.h"
+#include "host/kestrel/stream_driver.h"
+#include "loader/tune.h"
+#include "mixer/mixer.h"
+#include "tests/fault/failing_allocator.h"
+#include "waves/wave_bank.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Samples = std::vector<int16_t>;
+
+constexpr uint32_t kDecodes = 25;
+constexpr uint32_t kStreamFrames = 3000;
+constexpr uint32_t kRequestFrames = 1000;
+constexpr uint64_t kMostAllocations = 1000;  // far more than any of these operations makes
+
+ModuleDescription AsAhx(ModuleDescription description) {
+    description.format = ModuleFormat::Ahx;
+    return description;
+}
+
+struct NamedModule {
+    const char* name;
+    Bytes bytes;
+};
+
+std::vector<NamedModule> Modules() {
+    return {{"busy HVL, 16 channels", BuildModule(BusySong(16))},
+            {"busy THX", BuildModule(AsAhx(BusySong(4)))},
+            {"largest HVL", BuildModule(LargestSong(ModuleFormat::Hvl))},
+            {"largest THX", BuildModule(LargestSong(ModuleFormat::Ahx))}};
+}
+
+Samples RenderTune(Tune* tune) {
+    Samples out(2 * size_t{FramesPerDecode(tune)} * kDecodes);
+    for (uint32_t i = 0; i < kDecodes; ++i) {
+        int16_t* at = out.data() + 2 * size_t{FramesPerDecode(tune)} * i;
+        DecodeFrame(tune, at, at + 1, 4);
+    }
+    return out;
+}
+
+Samples LoadAndRender(const Bytes& module) {
+    Tune* tune = LoadTune(module.data(), static_cast<uint32_t>(module.size()), 0, 44100);
+    EXPECT_NE(tune, nullptr);
+    if (tune == nullptr) return {};
+    Samples out = RenderTune(tune);
+    FreeTune(tune);
+    return out;
+}
+
+const LoadedPlugin& Plugin() {
+    static LoadedPlugin plugin;
+    static const bool started = StartPlugin(AHX_PLUGIN_PATH, &plugin);
+    EXPECT_TRUE(started) << "cannot start " << AHX_PLUGIN_PATH;
+    return plugin;
+}
+
+struct ModuleOnDisk {  // removed when the test ends
+    std::string path = TemporaryPath("ahx-fault");
+    explicit ModuleOnDisk(const Bytes& bytes) { EXPECT_TRUE(WriteFileBytes(path, bytes)); }
+    ~ModuleOnDisk() { unlink(path.c_str()); }
+};
+
+// Counts and fails allocations only for the duration of one call.
+template <typename Call>
+auto WithAllocationFailing(uint64_t k, uint64_t* attempted, Call call) {
+    FailAllocationNumber(k);
+    auto result = call();
+    *attempted = AllocationsCounted();
+    StopFailingAllocations();
+    return result;
+}
+
+TEST(AllocationFailure, LoadTuneFailsCleanlyAtEveryAllocation) {
+    BuildWaveTables();
+    for (const NamedModule& module : Modules()) {
+        SCOPED_TRACE(module.name);
+        const Samples reference = LoadAndRender(module.bytes);
+        const uint32_t byteCount = static_cast<uint32_t>(module.bytes.size());
+        uint64_t k = 1, attempted = 0;
+        for (; k < kMostAllocations; ++k) {
+            const int64_t heapBefore = HeapBytesInUse();
+            Tune* tune = WithAllocationFailing(k, &attempted, [&] { return LoadTune(module.bytes.data(), byteCount, 0, 44100); });
+            const bool failed = k <= attempted;
+            EXPECT_EQ(tune == nullptr, failed) << "allocation " << k << " of " << attempted;
+            if (tune != nullptr) {
+                EXPECT_EQ(RenderTune(tune), reference);
+            }
+            FreeTune(tune);
+            EXPECT_EQ(HeapBytesInUse(), heapBefore) << "allocation " << k;
+            EXPECT_FALSE(LeakCheckFindsLeaks()) << "allocation " << k;
+            if (!failed) break;  // every allocation the load makes has failed once
+        }
+        EXPECT_GE(attempted, 1u);
+        EXPECT_LT(k, kMostAllocations);
+        EXPECT_EQ(LoadAndRender(module.bytes), reference) << "the engine works after the failures";
+    }
+}
+
+TEST(AllocationFailure, OpenStreamFailsCleanlyAtEveryAllocation) {
+    const LoadedPlugin& plugin = Plugin();
+    for (const NamedModule& module : Modules()) {
+        SCOPED_TRACE(module.name);
+        ModuleOnDisk file(module.bytes);
+        StreamOpenInfo info = {};
+        void* stream = plugin.openStream(file.path.c_str(), &info);
+        ASSERT_NE(stream, nullptr);
+        const Samples reference = PullFrames(plugin, stream, kStreamFrames, kRequestFrames);
+        plugin.closeStream(stream);
+
+        uint64_t k = 1, attempted = 0, refused = 0;
+        for (; k < kMostAllocations; ++k) {
+            const int64_t heapBefore = HeapBytesInUse();
+            info = {};
+            stream = WithAllocationFailing(k, &attempted, [&] { return plugin.openStream(file.path.c_str(), &info); });
+            EXPECT_EQ(Kestrel().openFiles, 0) << "allocation " << k;
+            if (stream == nullptr) {
+                ++refused;
+                EXPECT_LE(k, attempted) << "an open with every allocation granted must succeed";
+            } else {
+                // Some failures are survivable (the C library reads unbuffered without its buffer);
+                // a stream that opened must then be the stream as it always is.
+                EXPECT_EQ(PullFrames(plugin, stream, kStreamFrames, kRequestFrames), reference) << "allocation " << k;
+                plugin.closeStream(stream);
+            }
+            EXPECT_EQ(HeapBytesInUse(), heapBefore) << "allocation " << k;
+            EXPECT_FALSE(LeakCheckFindsLeaks()) << "allocation " << k;
+            if (k > attempted) break;  // every allocation the open makes has failed once
+        }
+        EXPECT_LT(k, kMostAllocations);
+        // The file copy, the stream record and the Tune are the plug-in's own; failing any one of
+        // them refuses the open, so the hook demonstrably reaches inside the dlopen'd plug-in.
+        EXPECT_GE(refused, 3u);
+        stream = plugin.openStream(file.path.c_str(), &info);
+        EXPECT_EQ(PullFrames(plugin, stream, kStreamFrames, kRequestFrames), reference) << "usable after the failures";
+        plugin.closeStream(stream);
+    }
+}
+
+TEST(AllocationFailure, RewindWithoutMemoryKeepsPlayingThenRewindsWhenItCan) {
+    const LoadedPlugin& plugin = Plugin();
+    const Bytes module = BuildModule(BusySong(8));
+    ModuleOnDisk file(module);
+    StreamOpenInfo info = {};
+    void* stream = plugin.openStream(file.path.c_str(), &info);
+    ASSERT_NE(stream, nullptr);
+    const Samples reference = PullFrames(plugin, stream, 2 * kStreamFrames, kRequestFrames);
+    plugin.seekStream(stream, 0);
+    ASSERT_EQ(PullFrames(plugin, stream, kStreamFrames, kRequestFrames), Samples(reference.begin(), reference.begin() + 2 * kStreamFrames));
+
+    // The rewind's one allocation, a fresh Tune, fails: the old Tune plays on where it was.
+    uint64_t attempted = 0;
+    WithAllocationFailing(1, &attempted, [&] { return plugin.seekStream(stream, 0), 0; });
+    EXPECT_EQ(attempted, 1u);
+    EXPECT_EQ(PullFrames(plugin, stream, kStreamFrames, kRequestFrames), Samples(reference.begin() + 2 * kStreamFrames, reference.end()));
+    EXPECT_FALSE(LeakCheckFindsLeaks());
+    // With memory back, the same rewind starts the song again.
+    plugin.seekStream(stream, 0);
+    EXPECT_EQ(PullFrames(plugin, stream, 2 * kStreamFrames, kRequestFrames), reference);
+    plugin.closeStream(stream);
+}
+
+}  // namespace
