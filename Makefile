@@ -2,7 +2,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-release test-sanitize fuzz demo bench clean
+.PHONY: all deps build test test-release test-sanitize test-threads fuzz demo bench clean
 
 all: build
 
@@ -47,7 +47,14 @@ fuzz: deps
 	  grep -E '^(#[0-9]+ +DONE|stat::)' build-asan/fuzz/$$t.log; \
 	done
 
-test: test-release test-sanitize
+# ThreadSanitizer on the only test that runs threads: that test and the plug-in, nothing else.
+test-threads: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAHX_WERROR=ON -DCMAKE_CXX_COMPILER=clang++ \
+	      -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" $(CMAKE_FLAGS)
+	cmake --build build-tsan -j $(JOBS) --target thread_tests
+	TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/threads/thread_tests
+
+test: test-release test-sanitize test-threads
 
 # Rewrites demo/*.hvl|ahx from their sources (only when they changed), rebuilds the tool that
 # embeds the song, renders it to demo.wav and the short AHX song beside the build.
@@ -61,4 +68,4 @@ bench: build
 	./build/bench/ahx_bench
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-tsan
