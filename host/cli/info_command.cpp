@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "help.h"
 #include "module_file.h"
+#include "one_line.h"
 #include "song_length.h"
 
 namespace {
@@ -193,7 +194,7 @@ int RunInfo(const std::vector<std::string_view>& arguments) {
         }
         if (files.empty()) throw UsageError("which file? give one or more module files");
     } catch (const UsageError& error) {
-        std::cerr << "ahx info: " << error.what() << " (see ahx info --help)\n";
+        std::cerr << "ahx info: " << OneLine(error.what()) << " (see ahx info --help)\n";
         return kExitUsage;
     }
 
@@ -209,7 +210,7 @@ int RunInfo(const std::vector<std::string_view>& arguments) {
             }
             std::cout.flush();
         } catch (const FileError& error) {
-            std::cerr << "ahx: " << error.what() << '\n';
+            std::cerr << "ahx: " << OneLine(error.what()) << '\n';
             allGood = false;
         }
     }

@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "help.h"
+#include "one_line.h"
 #include "waves/wave_bank.h"
 
 namespace {
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
         return kExitSuccess;
     }
     if (command != "render" && command != "info") {
-        std::cerr << "ahx: unknown command " << command << " (see ahx --help)\n";
+        std::cerr << "ahx: unknown command " << OneLine(command) << " (see ahx --help)\n";
         return kExitUsage;
     }
 

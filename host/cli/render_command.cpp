@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "help.h"
 #include "module_file.h"
+#include "one_line.h"
 #include "render.h"
 
 namespace {
@@ -163,7 +164,7 @@ private:
         shown_ = Clock::now();
         const double elapsed = std::chrono::duration<double>(shown_ - started_).count();
         const double audioSeconds = static_cast<double>(framesDone) / sampleRate_;
-        std::fprintf(stderr, "\r\033[K[%zu/%zu done] %s", filesDone_, fileCount_, name_.c_str());
+        std::fprintf(stderr, "\r\033[K[%zu/%zu done] %s", filesDone_, fileCount_, OneLine(name_).c_str());
         if (elapsed > 0.05) std::fprintf(stderr, "  %.0fx realtime", audioSeconds / elapsed);
         std::fflush(stderr);
     }
@@ -179,7 +180,7 @@ private:
 
 void ReportError(ProgressLine& progress, const std::string& message) {
     progress.Clear();
-    std::cerr << "ahx: " << message << '\n';
+    std::cerr << "ahx: " << OneLine(message) << '\n';
 }
 
 // Renders every requested song of one module; returns false when something failed.
@@ -212,7 +213,7 @@ bool RenderModule(const ModuleFile& module, const RenderOptions& options, const 
             if (plan.toStandardOutput) continue;
             written.insert(key);
             progress.Clear();
-            std::cout << path << ": " << FormatDuration(result.frames, options.settings.sampleRate) << ", "
+            std::cout << OneLine(path) << ": " << FormatDuration(result.frames, options.settings.sampleRate) << ", "
                       << result.frames << " frames at " << options.settings.sampleRate << " Hz, peak "
                       << FormatPeak(result.peak)
                       << (result.songEnded ? "" : " (cut at the 10-minute limit)") << '\n';
@@ -237,14 +238,20 @@ int RunRender(const std::vector<std::string_view>& arguments) {
         }
         plan = PlanOutputs(options);
     } catch (const UsageError& error) {
-        std::cerr << "ahx render: " << error.what() << " (see ahx render --help)\n";
+        std::cerr << "ahx render: " << OneLine(error.what()) << " (see ahx render --help)\n";
         return kExitUsage;
     }
     if (!plan.toStandardOutput && !plan.file && plan.folder != ".") {
         std::error_code error;
         std::filesystem::create_directories(plan.folder, error);
         if (error) {
-            std::cerr << "ahx: " << plan.folder.string() << ": cannot create the folder: " << error.message() << '\n';
+            // A file where the folder (or one above it) should be shows up as "File exists" or
+            // "Not a directory", which reads as if the folder were fine.
+            const bool fileInTheWay = error == std::errc::file_exists || error == std::errc::not_a_directory;
+            std::cerr << "ahx: " << OneLine(plan.folder.string())
+                      << (fileInTheWay ? ": not a folder (a file is in the way)"
+                                       : ": cannot create the folder: " + error.message())
+                      << '\n';
             return kExitFileError;
         }
     }
