@@ -2,7 +2,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-release test-sanitize test-threads fuzz demo bench clean
+.PHONY: all deps build test test-release test-sanitize test-threads fuzz demo bench soak clean
 
 all: build
 
@@ -66,6 +66,10 @@ demo: build
 
 bench: build
 	./build/bench/ahx_bench
+
+# Ten thousand open / render / rewind / close cycles; prints the resident size as it goes.
+soak: build
+	./build/bench/ahx_soak
 
 clean:
 	rm -rf build build-asan build-tsan
