@@ -46,6 +46,7 @@ fuzz: deps
 	    2>build-asan/fuzz/$$t.log || { tail -n 60 build-asan/fuzz/$$t.log; exit 1; }; \
 	  grep -E '^(#[0-9]+ +DONE|stat::)' build-asan/fuzz/$$t.log; \
 	done
+	@echo "fuzz: $(words $(FUZZ_TARGETS)) passed, 0 failed"
 
 # ThreadSanitizer on the only test that runs threads: that test and the plug-in, nothing else.
 test-threads: deps
