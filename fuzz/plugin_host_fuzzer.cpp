@@ -5,7 +5,8 @@
 // must hold: counts never above what was asked, the end flag and the length as the playing time
 // gives them, no file left open; libFuzzer's leak check sees anything the plug-in keeps.
 //
-// Input layout (FuzzedDataProvider): numbers are taken from the end, the file from the front.
+// Input layout (FuzzedDataProvider): numbers are taken from the end, the file from the front; the
+// last four bytes, least significant first, give the file's length.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
@@ -160,7 +161,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > kMaxFileBytes) return 0;  // keep iterations fast
     FuzzedDataProvider input(data, size);
-    const std::vector<uint8_t> file = input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<size_t>(0, size));
+    // Four bytes of length (more than is left takes it all), so that seeds can say it plainly.
+    const std::vector<uint8_t> file = input.ConsumeBytes<uint8_t>(input.ConsumeIntegral<uint32_t>());
     std::FILE* out = std::fopen(modulePath.c_str(), "wb");
     Require(out != nullptr && std::fwrite(file.data(), 1, file.size(), out) == file.size() && std::fclose(out) == 0,
             "the fuzz input is written to a file");
