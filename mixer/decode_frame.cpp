@@ -14,11 +14,11 @@ uint32_t TicksPerDecode(const Tune* tune) {
     return tune->speedMultiplier == 0 ? 1 : tune->speedMultiplier;
 }
 
+}  // namespace
+
 uint32_t FramesPerTick(const Tune* tune) {
     return (tune->mixFrequency / kDecodesPerSecond) / TicksPerDecode(tune);
 }
-
-}  // namespace
 
 uint32_t FramesPerDecode(const Tune* tune) {
     return TicksPerDecode(tune) * FramesPerTick(tune);

@@ -45,12 +45,21 @@ uint32_t ConvertPeriodToStep(int16_t period, double mixFrequency) {
     return step;
 }
 
-void SetupVoiceOutput(Voice* voice, double mixFrequency) {
+void SetVoiceSteps(Voice* voice, double mixFrequency) {
     voice->mixVolume = static_cast<uint8_t>(voice->audioVolume);
     if (voice->periodChanged) {
         voice->periodChanged = 0;
         voice->sampleStep = ConvertPeriodToStep(voice->audioPeriod, mixFrequency);
     }
+    if (voice->waveformChanged && voice->waveSource != nullptr) voice->mixSource = voice->voiceBuffer;
+    if (voice->ringPeriodChanged) {
+        voice->ringPeriodChanged = 0;
+        voice->ringStep = ConvertPeriodToStep(voice->ringPeriod, mixFrequency);
+    }
+    if (voice->ringOn && voice->ringWave != nullptr) voice->ringMixSource = voice->ringBuffer;
+}
+
+void FillVoiceBuffers(Voice* voice) {
     // Both flags stay set once raised: the source is copied again every tick, so filter sweeps,
     // new square widths and new noise windows are heard from the very next mix.
     if (voice->waveformChanged && voice->waveSource != nullptr) {
@@ -59,14 +68,13 @@ void SetupVoiceOutput(Voice* voice, double mixFrequency) {
         } else {
             FillByRepetition(voice->voiceBuffer, voice->waveSource, voice->waveLength);
         }
-        voice->mixSource = voice->voiceBuffer;
-    }
-    if (voice->ringPeriodChanged) {
-        voice->ringPeriodChanged = 0;
-        voice->ringStep = ConvertPeriodToStep(voice->ringPeriod, mixFrequency);
     }
     if (voice->ringOn && voice->ringWave != nullptr) {
         FillByRepetition(voice->ringBuffer, voice->ringWave, voice->waveLength);
-        voice->ringMixSource = voice->ringBuffer;
     }
+}
+
+void SetupVoiceOutput(Voice* voice, double mixFrequency) {
+    SetVoiceSteps(voice, mixFrequency);
+    FillVoiceBuffers(voice);
 }
