@@ -9,8 +9,11 @@ all: build
 deps:
 	@sh scripts/install-deps.sh
 
+# The test builds insist on every part, so a missing dependency fails loudly instead of skipping tests.
+ALL_PARTS = -DAHX_BUILD_TOOL=ON -DAHX_BUILD_TESTS=ON -DAHX_BUILD_BENCH=ON
+
 build: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON $(ALL_PARTS) $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
 
 test-release: build
@@ -19,9 +22,10 @@ test-release: build
 # Sanitizer build with clang, so both compilers see the code warning-free on every run. It also
 # builds the fuzz targets (everything they link carries coverage counters) and its tests replay
 # every seed and committed regression input through them.
+CONFIGURE_SANITIZE = cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAHX_SANITIZE=ON -DAHX_WERROR=ON \
+	$(ALL_PARTS) -DAHX_BUILD_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_FLAGS)
 test-sanitize: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAHX_SANITIZE=ON -DAHX_WERROR=ON \
-	      -DAHX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_FLAGS)
+	$(CONFIGURE_SANITIZE)
 	cmake --build build-asan -j $(JOBS)
 	ctest --test-dir build-asan --output-on-failure
 
@@ -33,8 +37,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TIMEOUT ?= 10
 FUZZ_TARGETS = fuzz_load_tune fuzz_built_song fuzz_plugin_host
 fuzz: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAHX_SANITIZE=ON -DAHX_WERROR=ON \
-	      -DAHX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_FLAGS)
+	$(CONFIGURE_SANITIZE)
 	cmake --build build-asan -j $(JOBS) --target fuzz_all
 	./build-asan/fuzz/make_fuzz_seeds build-asan/fuzz/seeds
 	@for t in $(FUZZ_TARGETS); do \
@@ -50,8 +53,9 @@ fuzz: deps
 
 # ThreadSanitizer on the only test that runs threads: that test and the plug-in, nothing else.
 test-threads: deps
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAHX_WERROR=ON -DCMAKE_CXX_COMPILER=clang++ \
-	      -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" $(CMAKE_FLAGS)
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAHX_WERROR=ON -DAHX_BUILD_TESTS=ON \
+	      -DAHX_BUILD_TOOL=OFF -DAHX_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	      -DCMAKE_C_FLAGS="-fsanitize=thread" -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS) --target thread_tests
 	TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/threads/thread_tests
 

@@ -30,7 +30,7 @@ long ResidentKiB() {
 }
 
 ModuleDescription AsAhx(ModuleDescription description) {
-    description.format = ModuleFormat::Ahx;
+    description.format = ModuleFormat::kAhx;
     return description;
 }
 

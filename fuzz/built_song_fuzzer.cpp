@@ -43,7 +43,7 @@ Samples RenderWhole(Tune* tune, uint32_t decodes) {
 // The same ticks as DecodeFrame, each tick's frames mixed in several calls.
 Samples RenderInPieces(Tune* tune, uint32_t decodes, const std::vector<uint32_t>& pieceFrames) {
     const uint32_t ticks = tune->speedMultiplier;
-    const uint32_t framesPerTick = FramesPerDecode(tune) / ticks;
+    const uint32_t framesPerTick = FramesPerTick(tune);
     Samples out(2 * size_t{framesPerTick} * ticks * decodes);
     int16_t* at = out.data();
     size_t piece = 0;

@@ -39,7 +39,7 @@ BuiltStep DescribeStep(FuzzedDataProvider& input, ModuleFormat format, uint8_t i
     step.instrument = UpTo(input, instrumentCount);
     step.command1 = UpTo(input, kHighestCommand);
     step.param1 = Any<uint8_t>(input);
-    if (format == ModuleFormat::Hvl) {
+    if (format == ModuleFormat::kHvl) {
         step.command2 = UpTo(input, kHighestCommand);
         step.param2 = Any<uint8_t>(input);
     }
@@ -86,11 +86,11 @@ BuiltInstrument DescribeInstrument(FuzzedDataProvider& input) {
 
 ModuleDescription DescribeSong(FuzzedDataProvider& input) {
     ModuleDescription d;
-    d.format = input.ConsumeBool() ? ModuleFormat::Ahx : ModuleFormat::Hvl;
+    d.format = input.ConsumeBool() ? ModuleFormat::kAhx : ModuleFormat::kHvl;
     d.version = UpTo(input, 1);
     d.speedMultiplier = input.ConsumeIntegralInRange<uint8_t>(1, 4);
     // The file stores channels minus four, so four is the fewest either format can hold.
-    d.channelCount = d.format == ModuleFormat::Hvl ? input.ConsumeIntegralInRange<uint16_t>(4, 16) : 4;
+    d.channelCount = d.format == ModuleFormat::kHvl ? input.ConsumeIntegralInRange<uint16_t>(4, 16) : 4;
     d.trackLength = input.ConsumeIntegralInRange<uint8_t>(1, 64);
     d.mixGainPercent = Any<uint8_t>(input);
     d.stereoMode = UpTo(input, 4);

@@ -13,7 +13,6 @@ namespace {
 
 constexpr uint32_t kLowestRateHz = 8000;  // the tool's range, the widest any host asks for
 constexpr uint32_t kHighestRateHz = 192000;
-constexpr uint32_t kDecodesPerSecond = 50;
 constexpr uint32_t kSecondsPerSong = 2;
 // All songs together render at most this many frames, so a file with 255 subsongs stays as quick
 // as one with a single song (and a slow fiftieth shows up as a timeout).

@@ -20,7 +20,7 @@ bool WriteFile(const std::string& path, const Bytes& bytes) {
 }
 
 ModuleDescription AsAhx(ModuleDescription description) {
-    description.format = ModuleFormat::Ahx;
+    description.format = ModuleFormat::kAhx;
     return description;
 }
 

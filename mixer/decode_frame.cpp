@@ -7,18 +7,16 @@
 
 namespace {
 
-constexpr uint32_t kDecodesPerSecond = 50;
-
 uint32_t TicksPerDecode(const Tune* tune) {
     // The readers keep the multiplier at 1..4; a 0 would divide by zero below.
     return tune->speedMultiplier == 0 ? 1 : tune->speedMultiplier;
 }
 
+}  // namespace
+
 uint32_t FramesPerTick(const Tune* tune) {
     return (tune->mixFrequency / kDecodesPerSecond) / TicksPerDecode(tune);
 }
-
-}  // namespace
 
 uint32_t FramesPerDecode(const Tune* tune) {
     return TicksPerDecode(tune) * FramesPerTick(tune);

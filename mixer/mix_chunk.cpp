@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kBufferSpanFixed = kVoiceBufferSamples << 16;  // 41943040
 constexpr uint32_t kLastPositionFixed = kBufferSpanFixed - 1;
 // Frames summed per pass over the voices; bounds the accumulators on the stack.
 constexpr uint32_t kBlockFrames = 512;
@@ -120,12 +119,76 @@ void StoreSample(uint8_t* destination, int16_t sample) {
     std::memcpy(destination, &sample, sizeof sample);
 }
 
+void AddVoice(MixVoice* voice, MixBlock* block, uint32_t frameCount) {
+    if (voice->ringSamples != nullptr) {
+        AddRingVoice(voice, block, frameCount);
+    } else {
+        AddPlainVoice(voice, block, frameCount);
+    }
+}
+
+// A voice that is not heard moves on as if it had been: within a run no position wraps, so the
+// frames' steps add up to one product (modulo 2^32, as the repeated additions would).
+void SkipVoice(MixVoice* voice, uint32_t frameCount) {
+    voice->position += frameCount * voice->step;
+    if (voice->ringSamples != nullptr) voice->ringPosition += frameCount * voice->ringStep;
+}
+
+// Raises *peak to the largest |term| the voice contributes over the next frameCount frames; reads
+// the same samples the mix will, without moving the voice.
+void MeasurePeak(const MixVoice& voice, uint32_t frameCount, uint16_t* peak) {
+    uint32_t position = voice.position;
+    uint32_t ringPosition = voice.ringPosition;
+    int32_t largest = *peak;
+    for (uint32_t i = 0; i < frameCount; ++i) {
+        int32_t sample = voice.samples[position >> 16];
+        if (voice.ringSamples != nullptr) {
+            sample = (voice.ringSamples[ringPosition >> 16] * sample) >> 7;
+            ringPosition += voice.ringStep;
+        }
+        const int32_t magnitude = (sample < 0 ? -sample : sample) * voice.volume;
+        if (magnitude > largest) largest = magnitude;
+        position += voice.step;
+    }
+    *peak = static_cast<uint16_t>(largest);
+}
+
+void StoreBlock(const MixBlock& block, uint32_t frameCount, int64_t mixGain, uint8_t** left, uint8_t** right,
+                uint32_t frameStrideBytes) {
+    for (uint32_t i = 0; i < frameCount; ++i) {
+        StoreSample(*left, ScaleAndSaturate(block.left[i], mixGain));
+        StoreSample(*right, ScaleAndSaturate(block.right[i], mixGain));
+        *left += frameStrideBytes;
+        *right += frameStrideBytes;
+    }
+}
+
+uint32_t VoicesInUse(const Tune* tune) {
+    return tune->channelCount < kMaxChannels ? tune->channelCount : kMaxChannels;
+}
+
+void CopyVoices(const Tune* tune, uint32_t voiceCount, MixVoice* voices) {
+    for (uint32_t v = 0; v < voiceCount; ++v) voices[v] = CopyVoice(tune->voices[v]);
+}
+
+void StorePositions(Tune* tune, uint32_t voiceCount, const MixVoice* voices) {
+    for (uint32_t v = 0; v < voiceCount; ++v) {
+        tune->voices[v].samplePosition = voices[v].position;
+        tune->voices[v].ringPosition = voices[v].ringPosition;
+    }
+}
+
 }  // namespace
 
 void MixChunk(Tune* tune, uint32_t frameCount, void* left, void* right, uint32_t frameStrideBytes) {
-    const uint32_t voiceCount = tune->channelCount < kMaxChannels ? tune->channelCount : kMaxChannels;
+    MixVoices(tune, kAllVoices, frameCount, left, right, frameStrideBytes, nullptr);
+}
+
+void MixVoices(Tune* tune, uint32_t audibleVoices, uint32_t frameCount, void* left, void* right,
+               uint32_t frameStrideBytes, uint16_t* voicePeaks) {
+    const uint32_t voiceCount = VoicesInUse(tune);
     MixVoice voices[kMaxChannels];
-    for (uint32_t v = 0; v < voiceCount; ++v) voices[v] = CopyVoice(tune->voices[v]);
+    CopyVoices(tune, voiceCount, voices);
     const int64_t mixGain = tune->mixGain;
     uint8_t* leftBytes = static_cast<uint8_t*>(left);
     uint8_t* rightBytes = static_cast<uint8_t*>(right);
@@ -140,23 +203,62 @@ void MixChunk(Tune* tune, uint32_t frameCount, void* left, void* right, uint32_t
         std::memset(block.left, 0, runFrames * sizeof block.left[0]);
         std::memset(block.right, 0, runFrames * sizeof block.right[0]);
         for (uint32_t v = 0; v < voiceCount; ++v) {
-            if (voices[v].ringSamples != nullptr) {
-                AddRingVoice(&voices[v], &block, runFrames);
-            } else {
-                AddPlainVoice(&voices[v], &block, runFrames);
+            if ((audibleVoices >> v & 1) == 0) {
+                SkipVoice(&voices[v], runFrames);
+                continue;
             }
+            if (voicePeaks != nullptr) MeasurePeak(voices[v], runFrames, &voicePeaks[v]);
+            AddVoice(&voices[v], &block, runFrames);
         }
-        for (uint32_t i = 0; i < runFrames; ++i) {
-            StoreSample(leftBytes, ScaleAndSaturate(block.left[i], mixGain));
-            StoreSample(rightBytes, ScaleAndSaturate(block.right[i], mixGain));
-            leftBytes += frameStrideBytes;
-            rightBytes += frameStrideBytes;
-        }
+        StoreBlock(block, runFrames, mixGain, &leftBytes, &rightBytes, frameStrideBytes);
         framesLeft -= runFrames;
     }
+    StorePositions(tune, voiceCount, voices);
+}
 
+void MixStems(Tune* tune, uint32_t audibleVoices, uint32_t frameCount, int16_t* const* stemFrames) {
+    const uint32_t voiceCount = VoicesInUse(tune);
+    MixVoice voices[kMaxChannels];
+    CopyVoices(tune, voiceCount, voices);
+    const int64_t mixGain = tune->mixGain;
+    MixBlock block;
+    constexpr uint32_t kFrameBytes = 2 * sizeof(int16_t);
+
+    // A voice's path through its buffers does not depend on the other voices, so each is mixed
+    // alone, with runs of its own.
     for (uint32_t v = 0; v < voiceCount; ++v) {
-        tune->voices[v].samplePosition = voices[v].position;
-        tune->voices[v].ringPosition = voices[v].ringPosition;
+        const bool audible = (audibleVoices >> v & 1) != 0;
+        uint8_t* leftBytes = reinterpret_cast<uint8_t*>(stemFrames[v]);
+        uint8_t* rightBytes = leftBytes + sizeof(int16_t);
+        uint32_t framesLeft = frameCount;
+        while (framesLeft > 0) {
+            const uint32_t framesWanted = framesLeft < kBlockFrames ? framesLeft : kBlockFrames;
+            const uint32_t runFrames = RunFrames(&voices[v], 1, framesWanted);
+            std::memset(block.left, 0, runFrames * sizeof block.left[0]);
+            std::memset(block.right, 0, runFrames * sizeof block.right[0]);
+            if (audible) {
+                AddVoice(&voices[v], &block, runFrames);
+            } else {
+                SkipVoice(&voices[v], runFrames);
+            }
+            StoreBlock(block, runFrames, mixGain, &leftBytes, &rightBytes, kFrameBytes);
+            framesLeft -= runFrames;
+        }
     }
+    StorePositions(tune, voiceCount, voices);
+}
+
+void AdvanceVoices(Tune* tune, uint32_t frameCount) {
+    const uint32_t voiceCount = VoicesInUse(tune);
+    MixVoice voices[kMaxChannels];
+    CopyVoices(tune, voiceCount, voices);
+    for (uint32_t v = 0; v < voiceCount; ++v) {
+        uint32_t framesLeft = frameCount;
+        while (framesLeft > 0) {
+            const uint32_t runFrames = RunFrames(&voices[v], 1, framesLeft);
+            SkipVoice(&voices[v], runFrames);
+            framesLeft -= runFrames;
+        }
+    }
+    StorePositions(tune, voiceCount, voices);
 }

@@ -73,11 +73,29 @@ void AdvanceSongCounters(Tune* tune) {
 
 }  // namespace
 
-void PlayTick(Tune* tune) {
+namespace {
+
+void AdvanceReplay(Tune* tune) {
     if (tune->stepWait <= 0) ProcessStepTick(tune);
     const uint32_t voiceCount = VoicesInUse(tune);
     for (uint32_t v = 0; v < voiceCount; ++v) UpdateVoiceFrame(tune, &tune->voices[v]);
     AdvanceSongCounters(tune);
     const double mixFrequency = static_cast<double>(tune->mixFrequency);
-    for (uint32_t v = 0; v < voiceCount; ++v) SetupVoiceOutput(&tune->voices[v], mixFrequency);
+    for (uint32_t v = 0; v < voiceCount; ++v) SetVoiceSteps(&tune->voices[v], mixFrequency);
+}
+
+}  // namespace
+
+void PlayTick(Tune* tune) {
+    AdvanceReplay(tune);
+    RefillVoiceBuffers(tune);
+}
+
+void SkipTick(Tune* tune) {
+    AdvanceReplay(tune);
+}
+
+void RefillVoiceBuffers(Tune* tune) {
+    const uint32_t voiceCount = VoicesInUse(tune);
+    for (uint32_t v = 0; v < voiceCount; ++v) FillVoiceBuffers(&tune->voices[v]);
 }

@@ -10,8 +10,6 @@ namespace {
 
 // 3546897 clock cycles per second times 65536: period clock / period / rate is a 16.16 step.
 constexpr float kPeriodClock = 232449441792.0f;
-constexpr uint32_t kBufferSpanFixed = kVoiceBufferSamples << 16;  // 41943040
-constexpr uint8_t kLongestWaveLength = 5;
 // Magnitudes at or beyond 2^63 have no 64-bit integer; converting them would be undefined.
 constexpr double kInt64Limit = 9223372036854775808.0;
 
@@ -19,7 +17,7 @@ constexpr double kInt64Limit = 9223372036854775808.0;
 // what is filled, so even the 4-sample waveforms take a handful of copies instead of 160.
 void FillByRepetition(int8_t* buffer, const int8_t* source, uint16_t waveLength) {
     // Longer waveforms would not divide the buffer; the readers keep them away, this keeps reads in bounds.
-    const uint32_t lengthIndex = waveLength > kLongestWaveLength ? kLongestWaveLength : waveLength;
+    const uint32_t lengthIndex = waveLength > kHighestWaveLength ? kHighestWaveLength : waveLength;
     const uint32_t waveSamples = 4u << lengthIndex;
     std::memcpy(buffer, source, waveSamples);
     uint32_t filled = waveSamples;
@@ -45,12 +43,21 @@ uint32_t ConvertPeriodToStep(int16_t period, double mixFrequency) {
     return step;
 }
 
-void SetupVoiceOutput(Voice* voice, double mixFrequency) {
+void SetVoiceSteps(Voice* voice, double mixFrequency) {
     voice->mixVolume = static_cast<uint8_t>(voice->audioVolume);
     if (voice->periodChanged) {
         voice->periodChanged = 0;
         voice->sampleStep = ConvertPeriodToStep(voice->audioPeriod, mixFrequency);
     }
+    if (voice->waveformChanged && voice->waveSource != nullptr) voice->mixSource = voice->voiceBuffer;
+    if (voice->ringPeriodChanged) {
+        voice->ringPeriodChanged = 0;
+        voice->ringStep = ConvertPeriodToStep(voice->ringPeriod, mixFrequency);
+    }
+    if (voice->ringOn && voice->ringWave != nullptr) voice->ringMixSource = voice->ringBuffer;
+}
+
+void FillVoiceBuffers(Voice* voice) {
     // Both flags stay set once raised: the source is copied again every tick, so filter sweeps,
     // new square widths and new noise windows are heard from the very next mix.
     if (voice->waveformChanged && voice->waveSource != nullptr) {
@@ -59,14 +66,13 @@ void SetupVoiceOutput(Voice* voice, double mixFrequency) {
         } else {
             FillByRepetition(voice->voiceBuffer, voice->waveSource, voice->waveLength);
         }
-        voice->mixSource = voice->voiceBuffer;
-    }
-    if (voice->ringPeriodChanged) {
-        voice->ringPeriodChanged = 0;
-        voice->ringStep = ConvertPeriodToStep(voice->ringPeriod, mixFrequency);
     }
     if (voice->ringOn && voice->ringWave != nullptr) {
         FillByRepetition(voice->ringBuffer, voice->ringWave, voice->waveLength);
-        voice->ringMixSource = voice->ringBuffer;
     }
+}
+
+void SetupVoiceOutput(Voice* voice, double mixFrequency) {
+    SetVoiceSteps(voice, mixFrequency);
+    FillVoiceBuffers(voice);
 }

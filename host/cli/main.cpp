@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "commands.h"
+#include "ahx/ahx.h"
 #include "help.h"
 #include "one_line.h"
-#include "waves/wave_bank.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
         return kExitSuccess;
     }
     if (command == "--version") {
-        std::cout << "ahx " << AHX_TOOL_VERSION << '\n';
+        std::cout << "ahx " << ahx_version_string() << '\n';
         return kExitSuccess;
     }
     if (command != "render" && command != "info") {
@@ -39,7 +39,6 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
-    BuildWaveTables();
     const std::vector<std::string_view> rest(arguments.begin() + 1, arguments.end());
     if (command == "info") return RunInfo(rest);
     // Renders stop between chunks so that their temporary files can be removed; info writes

@@ -26,7 +26,7 @@ constexpr uint32_t kRequestFrames = 1000;
 constexpr uint64_t kMostAllocations = 1000;  // far more than any of these operations makes
 
 ModuleDescription AsAhx(ModuleDescription description) {
-    description.format = ModuleFormat::Ahx;
+    description.format = ModuleFormat::kAhx;
     return description;
 }
 
@@ -38,8 +38,8 @@ struct NamedModule {
 std::vector<NamedModule> Modules() {
     return {{"busy HVL, 16 channels", BuildModule(BusySong(16))},
             {"busy THX", BuildModule(AsAhx(BusySong(4)))},
-            {"largest HVL", BuildModule(LargestSong(ModuleFormat::Hvl))},
-            {"largest THX", BuildModule(LargestSong(ModuleFormat::Ahx))}};
+            {"largest HVL", BuildModule(LargestSong(ModuleFormat::kHvl))},
+            {"largest THX", BuildModule(LargestSong(ModuleFormat::kAhx))}};
 }
 
 Samples RenderTune(Tune* tune) {

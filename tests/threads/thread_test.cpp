@@ -21,7 +21,7 @@ constexpr uint32_t kFramesAfterRewind = 120000;
 constexpr int kRounds = 4;
 
 ModuleDescription AsAhx(ModuleDescription description) {
-    description.format = ModuleFormat::Ahx;
+    description.format = ModuleFormat::kAhx;
     return description;
 }
 

@@ -173,12 +173,12 @@ constexpr const char* kInterrupted =
 constexpr int W = SF_FORMAT_WAV, F = SF_FORMAT_FLAC;
 
 TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
-    const ModuleDescription three = CountedSong(ModuleFormat::Hvl, 3);  // 72 ticks
-    const ModuleDescription four = CountedSong(ModuleFormat::Hvl, 4);
+    const ModuleDescription three = CountedSong(ModuleFormat::kHvl, 3);  // 72 ticks
+    const ModuleDescription four = CountedSong(ModuleFormat::kHvl, 4);
     const Bytes threeBytes = BuildModule(three);
     const std::map<std::string, Bytes> inputs = {
         {"three.hvl", threeBytes},
-        {"two.ahx", BuildModule(With(CountedSong(ModuleFormat::Ahx, 2), [](auto& s) { s.version = 2; }))},
+        {"two.ahx", BuildModule(With(CountedSong(ModuleFormat::kAhx, 2), [](auto& s) { s.version = 2; }))},
         {"restart.hvl", BuildModule(With(three, [](auto& s) { s.restartPosition = 1; }))},
         {"tempo3.hvl", BuildModule(WithCommand(three, 0, 0, 0xF, 3))},
         {"stuck.hvl", BuildModule(WithCommand(three, 0, 0, 0xF, 0))},  // tempo 0
@@ -191,11 +191,13 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          }))},
         // A quote, a backslash, a control character and a Latin-1 e-acute in the title.
         {"subs.hvl", BuildModule(With(three, [](auto& s) { s.name = "Q\"B\\C\x01\xE9", s.subsongs = {2}; }))},
-        {"x/subs.hvl", BuildModule(CountedSong(ModuleFormat::Hvl, 1))},
+        {"x/subs.hvl", BuildModule(CountedSong(ModuleFormat::kHvl, 1))},
         {"text.hvl", {'h', 'e', 'l', 'l', 'o'}},
         {"future.hvl", {'H', 'V', 'L', 2, 0, 0, 0, 0}},
         {"future.ahx", {'T', 'H', 'X', 3, 0, 0, 0, 0}},
         {"cut.hvl", {threeBytes.begin(), threeBytes.begin() + 40}},
+        {"long.hvl", BuildModule(With(three, [](auto& s) { s.positions.resize(1001); }))},
+        {"wide.hvl", BuildModule(With(three, [](auto& s) { s.channelCount = 17; }))},
         {"kept.wav", {'k', 'e', 'e', 'p'}},
         {"demo.hvl", ReadFile<Bytes>(kDemo / "demo.hvl")},
     };
@@ -260,6 +262,8 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "future.hvl"}, 2, "ahx: future.hvl: unsupported HVL version 2", ""},
         {{"render", "future.ahx"}, 2, "ahx: future.ahx: unsupported AHX revision 3", ""},
         {{"render", "cut.hvl"}, 2, "ahx: cut.hvl: truncated or damaged", ""},
+        {{"render", "long.hvl"}, 2, "ahx: long.hvl: too many positions: 1001, at most 1000", ""},
+        {{"info", "wide.hvl"}, 2, "ahx: wide.hvl: too many channels: 17, at most 16", ""},
         {{"info", "huge.hvl"}, 2, "ahx: huge.hvl: not a module (larger than 16 MiB)", ""},
         {{"render", "--song", "2"}, 2, "ahx: (demo song): no such subsong 2", ""},
         {{"render", "three.hvl", "-o", "no/such/folder/x.wav"}, 2, "ahx: no/such/folder/x.wav: cannot write", ""},
