@@ -3,12 +3,17 @@
 // must load it and render it the same way three times over:
 //   - whole: DecodeFrame, one fiftieth at a time;
 //   - in pieces: each tick's frames mixed in input-chosen sizes, which must not change a sample;
-//   - after a restart: the same song started again on the used tune, which must forget everything.
+//   - after a restart: the same song started again on the used tune, which must forget everything;
+//   - through the library: in input-chosen request sizes, and after seeking anywhere in the song
+//     (forwards, and backwards, which starts it again), the frames from there on.
 // A parse of the same bytes into a fresh tune must also render identically (no state outside the tune).
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
+#include "ahx/ahx.h"
 #include "fuzz/built_song_input.h"
 #include "loader/tune.h"
 #include "mixer/mixer.h"
@@ -60,6 +65,42 @@ Samples RenderInPieces(Tune* tune, uint32_t decodes, const std::vector<uint32_t>
     return out;
 }
 
+struct PlayerCloser {
+    void operator()(ahx_player* player) const { ahx_close(player); }
+};
+using PlayerPtr = std::unique_ptr<ahx_player, PlayerCloser>;
+
+Samples RenderThroughLibrary(ahx_player* player, size_t frames, const std::vector<uint32_t>& requestFrames) {
+    Samples out(2 * frames);
+    size_t request = 0;
+    for (size_t done = 0; done < frames;) {
+        const size_t wanted = std::min<size_t>(requestFrames[request++ % requestFrames.size()], frames - done);
+        Require(ahx_render_s16(player, out.data() + 2 * done, wanted) == AHX_OK, "a render succeeds");
+        done += wanted;
+    }
+    return out;
+}
+
+// The library plays what the engine plays, in any request sizes, and a seek lands where rendering
+// through would have arrived.
+void CheckLibrary(const std::vector<uint8_t>& module, const RenderPlan& plan, uint32_t song, const Samples& whole) {
+    const ahx_settings settings{plan.mixFrequency, plan.stereoMode};
+    ahx_player* opened = nullptr;
+    Require(ahx_open(module.data(), module.size(), &settings, &opened) == AHX_OK, "the library opens the module");
+    PlayerPtr player(opened);
+    Require(ahx_select_song(player.get(), song) == AHX_OK, "the library starts every counted song");
+    const size_t frames = whole.size() / 2;
+    Require(RenderThroughLibrary(player.get(), frames, plan.pieceFrames) == whole,
+            "the library renders the engine's samples in any request sizes");
+    for (uint32_t fraction : {plan.seekFraction, plan.seekFraction / 3}) {  // backwards, then on from there
+        const size_t target = frames * fraction / 65536;
+        Require(ahx_seek(player.get(), target) == AHX_OK, "a seek succeeds");
+        const Samples rest(whole.begin() + 2 * static_cast<std::ptrdiff_t>(target), whole.end());
+        Require(RenderThroughLibrary(player.get(), frames - target, plan.pieceFrames) == rest,
+                "after a seek the library renders what rendering through renders");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -90,5 +131,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(RenderInPieces(fresh, decodes, plan.pieceFrames) == whole,
             "mixing a tick in pieces gives the samples of mixing it whole");
     FreeTune(fresh);
+    CheckLibrary(module, plan, song, whole);
     return 0;
 }

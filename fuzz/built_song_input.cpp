@@ -132,5 +132,6 @@ RenderPlan PlanRender(FuzzedDataProvider& input) {
     plan.decodes = input.ConsumeIntegralInRange<uint32_t>(kMinDecodes, kMaxDecodes);
     plan.pieceFrames.resize(input.ConsumeIntegralInRange<uint32_t>(1, kMaxPieces));
     for (uint32_t& frames : plan.pieceFrames) frames = input.ConsumeIntegralInRange<uint32_t>(1, 1000);
+    plan.seekFraction = input.ConsumeIntegralInRange<uint32_t>(0, 65535);
     return plan;
 }

@@ -14,7 +14,9 @@ struct RenderPlan {
     uint32_t mixFrequency;
     uint32_t song;             // taken modulo the song count
     uint32_t decodes;          // fiftieths of a second to render
-    std::vector<uint32_t> pieceFrames;  // cycled: the sizes each tick's frames are mixed in
+    std::vector<uint32_t> pieceFrames;  // cycled: the sizes each tick's frames are mixed in, and
+                                        // the library's request sizes
+    uint32_t seekFraction;              // where to seek, in 1/65536 of the render
 };
 
 ModuleDescription DescribeSong(FuzzedDataProvider& input);

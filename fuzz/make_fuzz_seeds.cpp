@@ -45,9 +45,9 @@ Bytes Filler(uint32_t count, uint32_t seed) {
     return bytes;
 }
 
-// The plug-in target takes its numbers from the end of the input and the file from the front; the
-// last four bytes (least significant first) say how long the file is.
-Bytes PluginSeed(const Bytes& module, uint32_t seed) {
+// The plug-in and library targets take their numbers from the end of the input and the module from
+// the front; the last four bytes (least significant first) say how long the module is.
+Bytes CallSeed(const Bytes& module, uint32_t seed) {
     Bytes input = module;
     const Bytes calls = Filler(96, seed);
     input.insert(input.end(), calls.begin(), calls.end());
@@ -60,12 +60,14 @@ bool WriteSeeds(const std::string& folder) {
     const std::string loadTune = folder + "/fuzz_load_tune";
     const std::string builtSong = folder + "/fuzz_built_song";
     const std::string pluginHost = folder + "/fuzz_plugin_host";
-    for (const std::string& dir : {folder, loadTune, builtSong, pluginHost}) mkdir(dir.c_str(), 0755);
+    const std::string libraryApi = folder + "/fuzz_library_api";
+    for (const std::string& dir : {folder, loadTune, builtSong, pluginHost, libraryApi}) mkdir(dir.c_str(), 0755);
     bool ok = true;
     uint32_t seed = 1;
     for (const NamedModule& module : SampleModules()) {
         ok = ok && WriteFile(loadTune + "/" + module.name, module.bytes);
-        ok = ok && WriteFile(pluginHost + "/" + module.name, PluginSeed(module.bytes, seed++));
+        ok = ok && WriteFile(pluginHost + "/" + module.name, CallSeed(module.bytes, seed++));
+        ok = ok && WriteFile(libraryApi + "/" + module.name, CallSeed(module.bytes, seed++));
     }
     // The structure-aware target reads a description out of any bytes; a spread of lengths gives
     // songs from nearly empty to busy.

@@ -220,10 +220,13 @@ AHX_API ahx_result ahx_measure_song(ahx_player* player, uint32_t song, uint32_t 
 typedef struct ahx_voice_state {
     uint8_t note;       /* the last note its track played, 0 before any */
     uint8_t instrument; /* 0 before any */
-    uint8_t volume;     /* 0 to 64, as the mixer applies it now */
+    uint8_t volume;     /* as the mixer applies it now: 0 to 64, or up to 255 where the module's
+                         * envelope volumes go past the format's 64 (they are played as stored) */
     uint8_t pan;        /* 0 left, 128 centre, 255 right */
-    float level;        /* 0 to 1: the largest sample it contributed to the last render call, before
-                         * panning and mix gain (0 unless metering is on, and for muted channels) */
+    float level;        /* the largest sample it contributed to the last render call, before panning
+                         * and mix gain, 1 being a full-scale wave at volume 64: 0 to 1, or up to
+                         * 255 / 64 at the volumes above 64 that `volume` mentions (0 unless
+                         * metering is on, and for muted channels) */
 } ahx_voice_state;
 
 typedef struct ahx_state {

@@ -12,7 +12,8 @@ uint64_t AllocationsCounted();
 // Stops counting and failing.
 void StopFailingAllocations();
 // Bytes the C allocator holds for the program, or -1 where it cannot tell (under the address
-// sanitizer, whose leak checker answers instead).
+// sanitizer, whose leak checker answers instead). Exact only with glibc's thread cache off
+// (GLIBC_TUNABLES=glibc.malloc.tcache_count=0), which the test's registration sets.
 int64_t HeapBytesInUse();
 // True when a leak check finds memory nothing points to any more; always false without one.
 bool LeakCheckFindsLeaks();

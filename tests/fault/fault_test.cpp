@@ -1,5 +1,5 @@
-// Allocation failure at every point: each allocation of loading a module, opening a stream and
-// rewinding one is made to fail in turn. Each must fail cleanly (null, no file left open, nothing
+// Allocation failure at every point: each allocation of loading a module, opening a stream,
+// rewinding one and opening a library player is made to fail in turn. Each must fail cleanly (null, no file left open, nothing
 // leaked) or, where the failure was survivable, behave exactly as if nothing had failed; and the
 // process must stay usable afterwards.
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "ahx/ahx.h"
 #include "builder/sample_songs.h"
 #include "host/kestrel/stand_in_host.h"
 #include "host/kestrel/stream_driver.h"
@@ -146,6 +147,41 @@ TEST(AllocationFailure, OpenStreamFailsCleanlyAtEveryAllocation) {
         stream = plugin.openStream(file.path.c_str(), &info);
         EXPECT_EQ(PullFrames(plugin, stream, kStreamFrames, kRequestFrames), reference) << "usable after the failures";
         plugin.closeStream(stream);
+    }
+}
+
+Samples PlayerRender(ahx_player* player) {
+    Samples out(2 * size_t{kStreamFrames});
+    EXPECT_EQ(ahx_render_s16(player, out.data(), kStreamFrames), AHX_OK);
+    return out;
+}
+
+TEST(AllocationFailure, LibraryOpenFailsCleanlyAtEveryAllocation) {
+    for (const NamedModule& module : Modules()) {
+        SCOPED_TRACE(module.name);
+        ahx_player* player = nullptr;
+        ASSERT_EQ(ahx_open(module.bytes.data(), module.bytes.size(), nullptr, &player), AHX_OK);
+        const Samples reference = PlayerRender(player);
+        ahx_close(player);
+
+        uint64_t k = 1, attempted = 0;
+        for (; k < kMostAllocations; ++k) {
+            const int64_t heapBefore = HeapBytesInUse();
+            const ahx_result result = WithAllocationFailing(
+                k, &attempted, [&] { return ahx_open(module.bytes.data(), module.bytes.size(), nullptr, &player); });
+            const bool failed = k <= attempted;
+            EXPECT_EQ(result, failed ? AHX_ERROR_OUT_OF_MEMORY : AHX_OK) << "allocation " << k << " of " << attempted;
+            EXPECT_EQ(player == nullptr, failed);
+            if (player != nullptr) {
+                EXPECT_EQ(PlayerRender(player), reference);
+            }
+            ahx_close(player);
+            EXPECT_EQ(HeapBytesInUse(), heapBefore) << "allocation " << k;
+            EXPECT_FALSE(LeakCheckFindsLeaks()) << "allocation " << k;
+            if (!failed) break;  // every allocation the open makes has failed once
+        }
+        EXPECT_LT(k, kMostAllocations);
+        EXPECT_GE(attempted, 2u) << "the player and its tune at least";
     }
 }
 

@@ -1,5 +1,5 @@
-// Several streams render at once, one thread each, and must deliver exactly what they deliver one
-// after another. Run under ThreadSanitizer too (`make test-threads`), which sees any state the
+// Several streams of the plug-in and several library players render at once, one thread each, and
+// must deliver exactly what they deliver one after another. Run under ThreadSanitizer too (`make test-threads`), which sees any state the
 // streams share without saying so.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "ahx/ahx.h"
 #include "builder/sample_songs.h"
 #include "host/kestrel/stand_in_host.h"
 #include "host/kestrel/stream_driver.h"
@@ -31,6 +32,34 @@ struct Job {
     void* stream = nullptr;
     Samples delivered;
 };
+
+// A library player does in its thread what a stream does: open, play, seek back to the start, play.
+struct PlayerJob {
+    std::vector<uint8_t> module;
+    uint32_t sampleRate;
+    uint32_t requestFrames;
+    Samples delivered;
+};
+
+Samples RenderPlayer(ahx_player* player, uint32_t frames, uint32_t requestFrames) {
+    Samples out(2 * size_t{frames});
+    for (uint32_t done = 0; done < frames; done += requestFrames) {
+        const uint32_t wanted = frames - done < requestFrames ? frames - done : requestFrames;
+        EXPECT_EQ(ahx_render_s16(player, out.data() + 2 * size_t{done}, wanted), AHX_OK);
+    }
+    return out;
+}
+
+void PlayPlayer(PlayerJob* job) {
+    const ahx_settings settings{job->sampleRate, 0};
+    ahx_player* player = nullptr;
+    ASSERT_EQ(ahx_open(job->module.data(), job->module.size(), &settings, &player), AHX_OK);
+    job->delivered = RenderPlayer(player, kFramesBeforeRewind, job->requestFrames);
+    EXPECT_EQ(ahx_seek(player, 0), AHX_OK);
+    const Samples again = RenderPlayer(player, kFramesAfterRewind, job->requestFrames);
+    job->delivered.insert(job->delivered.end(), again.begin(), again.end());
+    ahx_close(player);
+}
 
 // What a host does with a stream between opening and closing it: play, rewind, play again.
 void Play(const LoadedPlugin& plugin, Job* job) {
@@ -90,6 +119,28 @@ TEST(Threads, StreamsRenderingAtOnceDeliverWhatTheyDeliverAlone) {
 
     for (const Job& job : jobs) unlink(job.path.c_str());
     EXPECT_EQ(Kestrel().openFiles, 0);
+}
+
+TEST(Threads, PlayersOpenedAndRenderingAtOnceRenderWhatTheyRenderAlone) {
+    std::vector<PlayerJob> jobs = {{BuildModule(BusySong(16)), 48000, 1000, {}},
+                                   {BuildModule(RingSong()), 44100, 7, {}},
+                                   {BuildModule(AsAhx(BusySong(4))), 22050, 882, {}},
+                                   {BuildModule(NoiseSong()), 8000, 4096, {}}};
+    // Together first: these are the process's first opens, so they also race to build the tables.
+    std::vector<std::thread> threads;
+    std::latch startTogether(static_cast<std::ptrdiff_t>(jobs.size()));
+    for (PlayerJob& job : jobs) {
+        threads.emplace_back([&job, &startTogether] {
+            startTogether.arrive_and_wait();
+            PlayPlayer(&job);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (PlayerJob& job : jobs) {
+        const Samples together = job.delivered;
+        PlayPlayer(&job);
+        EXPECT_EQ(together, job.delivered) << "at " << job.sampleRate << " Hz";
+    }
 }
 
 }  // namespace

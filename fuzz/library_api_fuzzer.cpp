@@ -1,0 +1,236 @@
+// libahx's public API as any caller may use it: the fuzzed bytes as a module (probed and opened
+// with any settings) and a fuzzed sequence of calls with any arguments, NULL pointers included.
+// Every call must answer a documented result, leave the player as documented on failure, and keep
+// the promises that can be checked from outside: frame counts, f32 equal to s16 / 32768, a seek
+// landing where rendering through lands, the state a display reads within its ranges.
+//
+// Input layout (FuzzedDataProvider): numbers from the end, the module from the front; the last
+// four bytes, least significant first, give the module's length.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "ahx/ahx.h"
+
+namespace {
+
+constexpr uint32_t kMaxCalls = 32;
+constexpr uint32_t kMaxFramesPerCall = 8192;
+constexpr uint32_t kMaxSeekSeconds = 30;  // a seek advances the replay tick by tick
+constexpr uint32_t kMaxMeasures = 2;      // a measure runs up to ten minutes of ticks
+constexpr uint32_t kMaxLoops = 3;
+constexpr uint32_t kMaxChannels = 16;
+constexpr uint32_t kCommonRatesHz[] = {0, 8000, 22050, 44100, 48000, 192000};
+
+void Require(bool holds, const char* what) {
+    if (holds) return;
+    std::fprintf(stderr, "library contract broken: %s\n", what);
+    std::abort();
+}
+
+bool IsResult(ahx_result result) {
+    return result >= AHX_OK && result <= AHX_ERROR_INVALID_ARGUMENT;
+}
+
+struct PlayerCloser {
+    void operator()(ahx_player* player) const { ahx_close(player); }
+};
+
+ahx_settings AnySettings(FuzzedDataProvider& input) {
+    ahx_settings settings{};
+    if (input.ConsumeBool()) {
+        settings.sample_rate = kCommonRatesHz[input.ConsumeIntegralInRange<size_t>(0, std::size(kCommonRatesHz) - 1)];
+        settings.stereo_mode = input.ConsumeIntegralInRange<int32_t>(0, 4);
+    } else {
+        settings.sample_rate = input.ConsumeIntegral<uint32_t>();
+        settings.stereo_mode = input.ConsumeIntegral<int32_t>();
+    }
+    return settings;
+}
+
+bool SettingsValid(const ahx_settings& settings) {
+    const bool rateValid = settings.sample_rate == 0 || (settings.sample_rate >= 8000 && settings.sample_rate <= 192000);
+    return rateValid && settings.stereo_mode >= 0 && settings.stereo_mode <= 4;
+}
+
+ahx_state StateOf(const ahx_player* player) {
+    ahx_state state;
+    Require(ahx_get_state(player, &state) == AHX_OK, "a player has a state");
+    const ahx_info& info = *ahx_get_info(player);
+    Require(state.channels == info.channels && state.channels <= kMaxChannels, "the state has the module's channels");
+    Require(state.song <= info.subsongs, "the state's song exists");
+    Require(info.positions == 0 || state.position < info.positions, "the heard position exists");
+    Require(state.row < 64 && (info.track_length == 0 || state.row < info.track_length), "the heard row exists");
+    for (uint32_t v = 0; v < state.channels; ++v) {
+        const ahx_voice_state& voice = state.voices[v];
+        // Envelope volumes are played as stored, up to 255, so volumes and levels may pass 64 and 1.
+        Require(voice.instrument <= info.instruments, "a voice plays an instrument that exists");
+        Require(voice.level >= 0.0f && voice.level <= 255.0f / 64.0f, "levels are 0 to 255 / 64");
+    }
+    return state;
+}
+
+// Calls on an open player, until the calls or the input run out.
+void Play(FuzzedDataProvider& input, ahx_player* player) {
+    const ahx_info info = *ahx_get_info(player);
+    Require(info.channels >= 4 && info.channels <= kMaxChannels, "4 to 16 channels");
+    Require(info.speed_multiplier >= 1 && info.speed_multiplier <= 4, "speed multiplier 1 to 4");
+    Require(info.stereo_mode <= 4 && info.title != nullptr, "info within its ranges");
+    uint32_t measures = 0;
+    for (uint32_t call = 0; call < kMaxCalls && input.remaining_bytes() > 0; ++call) {
+        const ahx_state before = StateOf(player);
+        switch (input.ConsumeIntegralInRange<int>(0, 11)) {
+            case 0: {  // s16, then the same frames again as f32 after seeking back
+                const uint32_t frames = input.ConsumeIntegralInRange<uint32_t>(0, kMaxFramesPerCall);
+                std::vector<int16_t> s16(2 * size_t{frames});
+                Require(ahx_render_s16(player, s16.data(), frames) == AHX_OK, "s16 renders");
+                Require(StateOf(player).frame == before.frame + frames, "a render moves on by its frames");
+                Require(ahx_seek(player, before.frame) == AHX_OK, "a seek back succeeds");
+                std::vector<float> f32(2 * size_t{frames});
+                Require(ahx_render_f32(player, f32.data(), frames) == AHX_OK, "f32 renders");
+                for (size_t i = 0; i < s16.size(); ++i) {
+                    Require(f32[i] == static_cast<float>(s16[i]) / 32768.0f, "f32 is s16 / 32768, after a seek back");
+                }
+                break;
+            }
+            case 1: {  // seek forwards, and compare with rendering through
+                const uint64_t ahead = input.ConsumeIntegralInRange<uint32_t>(0, kMaxFramesPerCall);
+                const uint32_t frames = input.ConsumeIntegralInRange<uint32_t>(1, 2048);
+                std::vector<int16_t> through(2 * (ahead + frames)), seeked(2 * size_t{frames});
+                Require(ahx_render_s16(player, through.data(), ahead + frames) == AHX_OK, "renders");
+                Require(ahx_seek(player, before.frame + ahead) == AHX_OK, "a seek succeeds");
+                Require(ahx_render_s16(player, seeked.data(), frames) == AHX_OK, "renders after a seek");
+                Require(std::equal(seeked.begin(), seeked.end(), through.begin() + 2 * static_cast<std::ptrdiff_t>(ahead)),
+                        "a seek lands where rendering through lands");
+                break;
+            }
+            case 2: {
+                const uint64_t rate = info.sample_rate;
+                const uint64_t frame = input.ConsumeIntegralInRange<uint64_t>(0, rate * kMaxSeekSeconds);
+                Require(ahx_seek(player, frame) == AHX_OK && StateOf(player).frame == frame, "a seek goes to its frame");
+                break;
+            }
+            case 3: {
+                const uint32_t song = input.ConsumeBool() ? input.ConsumeIntegral<uint32_t>()
+                                                          : input.ConsumeIntegralInRange<uint32_t>(0, 4);
+                const ahx_result result = ahx_select_song(player, song);
+                if (song <= info.subsongs) {
+                    Require(result == AHX_OK && StateOf(player).song == song && StateOf(player).frame == 0,
+                            "an existing song starts from its beginning");
+                } else {
+                    Require(result == AHX_ERROR_NO_SUCH_SONG && StateOf(player).frame == before.frame,
+                            "a missing song changes nothing");
+                }
+                break;
+            }
+            case 4: {
+                const uint32_t frames = input.ConsumeIntegralInRange<uint32_t>(0, kMaxFramesPerCall / 4);
+                std::vector<std::vector<int16_t>> stems(info.channels, std::vector<int16_t>(2 * size_t{frames}));
+                std::vector<int16_t*> pointers;
+                for (auto& stem : stems) pointers.push_back(stem.data());
+                const bool dropOne = frames > 0 && input.ConsumeIntegralInRange<int>(0, 7) == 0;
+                if (dropOne) pointers[input.ConsumeIntegralInRange<size_t>(0, pointers.size() - 1)] = nullptr;
+                const ahx_result result = ahx_render_stems_s16(player, pointers.data(), frames);
+                Require(result == (dropOne ? AHX_ERROR_INVALID_ARGUMENT : AHX_OK), "stems need every channel's buffer");
+                break;
+            }
+            case 5:
+                Require(ahx_set_voice_mask(player, input.ConsumeIntegral<uint32_t>()) == AHX_OK, "any mask is taken");
+                Require((StateOf(player).voice_mask >> info.channels) == 0, "mask bits past the channels are ignored");
+                break;
+            case 6:
+                Require(ahx_set_metering(player, input.ConsumeIntegral<int>()) == AHX_OK, "metering switches");
+                break;
+            case 7: {
+                if (measures++ == kMaxMeasures) break;
+                const uint32_t song = input.ConsumeIntegralInRange<uint32_t>(0, info.subsongs + 1);
+                const uint32_t loops = input.ConsumeIntegralInRange<uint32_t>(0, kMaxLoops);
+                ahx_length length{};
+                const ahx_result result = ahx_measure_song(player, song, loops, &length);
+                const ahx_result expected =
+                    loops == 0 ? AHX_ERROR_INVALID_ARGUMENT : song > info.subsongs ? AHX_ERROR_NO_SUCH_SONG : AHX_OK;
+                Require(result == expected, "a measure answers as documented");
+                if (result == AHX_OK) {
+                    const uint64_t capFrames = uint64_t{AHX_LENGTH_CAP_SECONDS} * info.sample_rate;
+                    Require(length.ends == 0 || length.ends == 1, "ends is 0 or 1");
+                    Require(length.frames <= capFrames + info.sample_rate / 50, "no length past the cap");
+                }
+                const ahx_state after = StateOf(player);
+                Require(after.frame == before.frame && after.song == before.song, "a measure does not disturb playback");
+                break;
+            }
+            case 8: {
+                ahx_step step;
+                const uint32_t track = input.ConsumeIntegralInRange<uint32_t>(0, 300);
+                const uint32_t row = input.ConsumeIntegralInRange<uint32_t>(0, 70);
+                const ahx_result result = ahx_get_step(player, track, row, &step);
+                Require(result == ((track <= 255 && row < info.track_length) ? AHX_OK : AHX_ERROR_INVALID_ARGUMENT),
+                        "steps of tracks 0 to 255 and rows below the track length");
+                if (result == AHX_OK) Require(step.command1 <= 15 && step.command2 <= 15, "commands are 0 to 15");
+                break;
+            }
+            case 9: {
+                ahx_position position;
+                const uint32_t index = input.ConsumeIntegralInRange<uint32_t>(0, info.positions + 1);
+                Require(ahx_get_position(player, index, &position) == (index < info.positions ? AHX_OK : AHX_ERROR_INVALID_ARGUMENT),
+                        "positions 0 to positions - 1");
+                uint32_t start = 0;
+                const uint32_t song = input.ConsumeIntegralInRange<uint32_t>(0, info.subsongs + 1);
+                const ahx_result result = ahx_get_song_start(player, song, &start);
+                Require(song <= info.subsongs ? result == AHX_OK && (info.positions == 0 || start < info.positions)
+                                              : result != AHX_OK,
+                        "every song starts at a position that exists");
+                break;
+            }
+            case 10: {
+                const uint32_t instrument = input.ConsumeIntegralInRange<uint32_t>(0, info.instruments + 1);
+                const char* name = ahx_instrument_name(player, instrument);
+                Require((name != nullptr) == (instrument >= 1 && instrument <= info.instruments), "names of 1 to instruments");
+                break;
+            }
+            default:  // NULL pointers are refused, and change nothing
+                Require(ahx_render_s16(player, nullptr, 1) == AHX_ERROR_INVALID_ARGUMENT, "NULL frames refused");
+                Require(ahx_render_f32(player, nullptr, 1) == AHX_ERROR_INVALID_ARGUMENT, "NULL frames refused");
+                Require(ahx_render_stems_s16(player, nullptr, 1) == AHX_ERROR_INVALID_ARGUMENT, "NULL stems refused");
+                Require(ahx_render_s16(player, nullptr, 0) == AHX_OK, "no frames need no buffer");
+                Require(ahx_get_state(player, nullptr) == AHX_ERROR_INVALID_ARGUMENT, "NULL state refused");
+                Require(ahx_measure_song(player, 0, 1, nullptr) == AHX_ERROR_INVALID_ARGUMENT, "NULL length refused");
+                Require(StateOf(player).frame == before.frame, "refused calls change nothing");
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider input(data, size);
+    const std::vector<uint8_t> module = input.ConsumeBytes<uint8_t>(input.ConsumeIntegral<uint32_t>());
+
+    ahx_probe_info probe{};
+    const ahx_result probed = ahx_probe(module.data(), module.size(), &probe);
+    Require(IsResult(probed) && probed != AHX_ERROR_OUT_OF_MEMORY, "a probe allocates nothing");
+    Require(ahx_result_text(static_cast<ahx_result>(input.ConsumeIntegral<int>())) != nullptr, "every result has a text");
+
+    const ahx_settings settings = AnySettings(input);
+    const bool noSettings = input.ConsumeIntegralInRange<int>(0, 7) == 0;
+    ahx_player* opened = reinterpret_cast<ahx_player*>(1);  // must be overwritten either way
+    const ahx_result result = ahx_open(module.data(), module.size(), noSettings ? nullptr : &settings, &opened);
+    Require(IsResult(result), "open answers a documented result");
+    Require((result == AHX_OK) == (opened != nullptr), "a player exactly on success");
+    if (result == AHX_OK) {
+        Require(noSettings || SettingsValid(settings), "invalid settings are refused");
+        Require(probed == AHX_OK, "what opens also probes fine");
+    } else if (!noSettings && !SettingsValid(settings)) {
+        Require(result == AHX_ERROR_INVALID_ARGUMENT, "invalid settings are refused as such");
+    }
+    if (opened == nullptr) return 0;  // refused: checked above
+    std::unique_ptr<ahx_player, PlayerCloser> player(opened);
+    Play(input, player.get());
+    return 0;
+}
