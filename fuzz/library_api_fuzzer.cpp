@@ -147,7 +147,7 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
                 Require(ahx_set_metering(player, input.ConsumeIntegral<int>()) == AHX_OK, "metering switches");
                 break;
             case 7: {
-                if (measures++ == kMaxMeasures) break;
+                if (measures++ == kMaxMeasures) break;  // see kMaxMeasures
                 const uint32_t song = input.ConsumeIntegralInRange<uint32_t>(0, info.subsongs + 1);
                 const uint32_t loops = input.ConsumeIntegralInRange<uint32_t>(0, kMaxLoops);
                 ahx_length length{};

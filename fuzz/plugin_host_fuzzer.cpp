@@ -52,14 +52,14 @@ struct PlayingTime {
     int32_t milliseconds = kDefaultPlayingTimeMs;
 
     void Set(double value) {
-        if (std::isnan(value)) return;
+        if (std::isnan(value)) return;  // the command keeps the time it had
         if (value >= 2147483648.0) milliseconds = INT32_MAX;
         else if (value <= -2147483649.0) milliseconds = INT32_MIN;
         else milliseconds = static_cast<int32_t>(value);
     }
     uint32_t LengthFrames() const {
         const int64_t seconds = milliseconds / 1000;
-        if (seconds <= 0) return 0;
+        if (seconds <= 0) return 0;  // under a second, or negative: an empty stream
         const int64_t frames = seconds * kFramesPerSecond;
         return frames > int64_t{UINT32_MAX} ? UINT32_MAX : static_cast<uint32_t>(frames);
     }
@@ -111,7 +111,7 @@ void Open(FuzzedDataProvider& input, const PlayingTime& time, std::vector<Opened
     void* handle = plugin.openStream(missingFile ? "/nonexistent/ahx-fuzz" : modulePath.c_str(), &info);
     host.faults = {0, 0};
     Require(host.openFiles == 0, "an open leaves no file open");
-    if (handle == nullptr) return;
+    if (handle == nullptr) return;  // refused: a failed open owes nothing but the closed file above
     Require(!missingFile, "a missing file does not open");
     Require(info.length == time.LengthFrames(), "the length is the playing time in whole seconds");
     Require(info.channels == 2 && info.bits == 16 && info.frequency == 44100, "16-bit stereo at 44100 Hz");
