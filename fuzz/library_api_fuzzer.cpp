@@ -22,8 +22,8 @@ namespace {
 constexpr uint32_t kMaxCalls = 32;
 constexpr uint32_t kMaxFramesPerCall = 8192;
 constexpr uint32_t kMaxSeekSeconds = 30;  // a seek advances the replay tick by tick
-constexpr uint32_t kMaxMeasures = 2;      // a measure runs up to ten minutes of ticks
-constexpr uint32_t kMaxLoops = 3;
+constexpr uint32_t kMaxMeasures = 1;      // a measure runs up to ten minutes of ticks
+constexpr uint32_t kMaxLoops = 2;
 constexpr uint32_t kMaxChannels = 16;
 constexpr uint32_t kCommonRatesHz[] = {0, 8000, 22050, 44100, 48000, 192000};
 
