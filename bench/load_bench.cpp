@@ -28,8 +28,8 @@ void LoadSong(benchmark::State& state, const ModuleDescription& description) {
     state.counters["tuneRecordBytes"] = static_cast<double>(sizeof(Tune));
 }
 
-void BM_LoadLargestHvl(benchmark::State& state) { LoadSong(state, LargestSong(ModuleFormat::Hvl)); }
-void BM_LoadLargestAhx(benchmark::State& state) { LoadSong(state, LargestSong(ModuleFormat::Ahx)); }
+void BM_LoadLargestHvl(benchmark::State& state) { LoadSong(state, LargestSong(ModuleFormat::kHvl)); }
+void BM_LoadLargestAhx(benchmark::State& state) { LoadSong(state, LargestSong(ModuleFormat::kAhx)); }
 void BM_LoadSmallHvl(benchmark::State& state) { LoadSong(state, BusySong(4)); }
 
 void BM_BuildWaveTables(benchmark::State& state) {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "loader/effect_commands.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -85,9 +87,9 @@ struct ThxCommand {
 };
 
 ThxCommand ToThxCommand(uint8_t command, uint8_t param) {
-    if (command <= 5) return {command, param};
-    if (command == 12) return {6, param};
-    if (command == 15) return {7, param};
+    for (uint8_t code = 0; code < 8; ++code) {
+        if (kPerfCommandForThxCode[code] == command) return {code, param};
+    }
     return {0, 0};
 }
 
@@ -128,7 +130,7 @@ void PutTracks(Bytes& out, const ModuleDescription& d) {
         for (size_t s = 0; s < d.trackLength; ++s) {
             const bool described = t < d.tracks.size() && s < d.tracks[t].size();
             const BuiltStep& step = described ? d.tracks[t][s] : empty;
-            if (d.format == ModuleFormat::Hvl) {
+            if (d.format == ModuleFormat::kHvl) {
                 PutHvlStep(out, step, d.hvlLongEmptySteps);
             } else {
                 PutThxStep(out, step);
@@ -141,7 +143,7 @@ void PutInstruments(Bytes& out, const ModuleDescription& d) {
     for (const BuiltInstrument& instrument : d.instruments) {
         PutInstrumentHeader(out, instrument);
         for (size_t i = 0; i < PerfEntriesWritten(instrument); ++i) {
-            if (d.format == ModuleFormat::Hvl) {
+            if (d.format == ModuleFormat::kHvl) {
                 PutHvlPerfEntry(out, instrument.perfList[i]);
             } else {
                 PutThxPerfEntry(out, instrument.perfList[i]);
@@ -161,7 +163,7 @@ void PutNameTable(Bytes& out, const ModuleDescription& d) {
 
 // Header fields up to and including the subsong count; the name-table offset is patched later.
 void PutHeader(Bytes& out, const ModuleDescription& d) {
-    const bool hvl = d.format == ModuleFormat::Hvl;
+    const bool hvl = d.format == ModuleFormat::kHvl;
     out.push_back(hvl ? 'H' : 'T');
     out.push_back(hvl ? 'V' : 'H');
     out.push_back(hvl ? 'L' : 'X');
@@ -186,7 +188,7 @@ void PutHeader(Bytes& out, const ModuleDescription& d) {
 }
 
 void PutPositions(Bytes& out, const ModuleDescription& d) {
-    const size_t channels = d.format == ModuleFormat::Hvl ? d.channelCount : 4;
+    const size_t channels = d.format == ModuleFormat::kHvl ? d.channelCount : 4;
     for (const BuiltPosition& position : d.positions) {
         for (size_t c = 0; c < channels; ++c) {
             // Channels beyond 16 exist only in malformed files; give them track 0, no transpose.

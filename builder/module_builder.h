@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-enum class ModuleFormat { Hvl, Ahx };
+#include "loader/module_format.h"
 
 struct BuiltStep {
     uint8_t note = 0;
@@ -52,7 +52,7 @@ struct BuiltPosition {
 };
 
 struct ModuleDescription {
-    ModuleFormat format = ModuleFormat::Hvl;
+    ModuleFormat format = ModuleFormat::kHvl;
     uint8_t version = 1;            // HVL version byte / THX revision byte
     std::string name;
     uint8_t speedMultiplier = 1;    // 1..4

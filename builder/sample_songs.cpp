@@ -102,7 +102,7 @@ ModuleDescription LargestSong(ModuleFormat format) {
     BuiltInstrument in = Instrument(kSawtooth, 3);
     in.perfList.resize(255, in.perfList[0]);
     d.instruments.assign(63, in);
-    FillSong(&d, format == ModuleFormat::Ahx ? 4 : 16, 63);
+    FillSong(&d, format == ModuleFormat::kAhx ? 4 : 16, 63);
     d.tracks.resize(256, d.tracks[1]);
     const ModuleDescription pattern = d;
     d.positions.resize(1000);

@@ -274,7 +274,7 @@ BuiltPosition Position(std::initializer_list<uint8_t> tracks, int8_t arpTranspos
 
 ModuleDescription HarbourLights() {
     ModuleDescription song;
-    song.format = ModuleFormat::Hvl;
+    song.format = ModuleFormat::kHvl;
     song.version = 1;
     song.name = "Harbour Lights";
     song.channelCount = kChannels;

@@ -82,7 +82,7 @@ std::vector<BuiltInstrument> Instruments() {
 
 ModuleDescription PocketJingle() {
     ModuleDescription song;
-    song.format = ModuleFormat::Ahx;
+    song.format = ModuleFormat::kAhx;
     song.version = 1;
     song.name = "Pocket Jingle";
     song.trackLength = kTrackLength;

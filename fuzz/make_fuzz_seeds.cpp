@@ -17,7 +17,7 @@ bool WriteFile(const std::string& path, const ModuleDescription& description) {
 }
 
 ModuleDescription AsAhx(ModuleDescription description) {
-    description.format = ModuleFormat::Ahx;
+    description.format = ModuleFormat::kAhx;
     return description;
 }
 

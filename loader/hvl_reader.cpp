@@ -8,12 +8,12 @@ constexpr uint32_t kHvlHeaderBytes = 16;
 constexpr uint8_t kEmptyStepByte = 0x3F;  // '?': an empty step in one byte
 constexpr uint32_t kFullStepBytes = 5;
 constexpr uint32_t kPerfEntryBytes = 5;
-constexpr uint32_t kHighestStereoMode = 4;
 
-ModuleHeader DecodeHvlHeader(ByteCursor* cursor) {
+ModuleHeader DecodeHvlHeader(ByteCursor* cursor, int32_t /*stereoMode: HVL files carry their own*/) {
     ModuleHeader header{};
     SkipBytes(cursor, 3);  // magic, checked by LoadTune
     header.version = ReadByte(cursor);
+    header.formatVersion = header.version;
     header.nameTableOffset = ReadWord(cursor);
     DecodeTrackFlags(cursor, &header);
     const uint8_t channelByte = ReadByte(cursor);
@@ -26,7 +26,7 @@ ModuleHeader DecodeHvlHeader(ByteCursor* cursor) {
     header.mixGain = ReadByte(cursor) * 256u / 100u;
     const uint8_t stereoMode = ReadByte(cursor);
     // A mode without a stereo table entry plays as mode 0, centred.
-    header.stereoMode = stereoMode <= kHighestStereoMode ? stereoMode : 0;
+    header.stereoMode = stereoMode < kStereoModeCount ? stereoMode : 0;
     return header;
 }
 
@@ -49,12 +49,6 @@ void DecodeStep(ByteCursor* cursor, Step* step) {
     step->param2 = ReadByte(cursor);
 }
 
-void ReadTracks(ByteCursor* cursor, Tune* tune, const ModuleHeader& header) {
-    for (uint32_t t = header.track0Omitted; t <= header.trackCount; ++t) {
-        for (uint32_t s = 0; s < header.trackLength; ++s) DecodeStep(cursor, &tune->tracks[t].steps[s]);
-    }
-}
-
 void DecodePerfEntry(ByteCursor* cursor, PerfEntry* entry, uint8_t /*version*/) {
     const uint8_t b0 = ReadByte(cursor);
     const uint8_t b1 = ReadByte(cursor);
@@ -70,31 +64,6 @@ void DecodePerfEntry(ByteCursor* cursor, PerfEntry* entry, uint8_t /*version*/) 
 
 }  // namespace
 
-Tune* ReadHvlTune(const uint8_t* bytes, uint32_t byteCount, uint32_t mixFrequency) {
-    ByteCursor cursor = CursorAt(bytes, byteCount, 0);
-    const ModuleHeader header = DecodeHvlHeader(&cursor);
-    if (!HeaderWithinLimits(header)) return nullptr;  // more than the model holds
-
-    // Walk the sections first: they must all fit before anything is allocated. A short header
-    // has already set the sticky ranOut flag, so one check after the walk covers it too.
-    SkipRecords(&cursor, header.subsongCount, 2);
-    SkipRecords(&cursor, header.positionCount, 2u * header.channelCount);
-    SkipTracks(&cursor, header);
-    const uint32_t perfEntryCount = WalkInstruments(&cursor, header.instrumentCount, kPerfEntryBytes);
-    if (cursor.ranOut) return nullptr;  // the file ends inside its header or sections
-
-    PerfEntry* perfEntries = nullptr;
-    Tune* tune = AllocateTune(header, perfEntryCount, &perfEntries);
-    if (tune == nullptr) return nullptr;  // out of memory
-    FillHeaderFields(tune, header, mixFrequency);
-    tune->formatVersion = header.version;
-    ReadNames(bytes, byteCount, header.nameTableOffset, tune);
-
-    cursor = CursorAt(bytes, byteCount, kHvlHeaderBytes);
-    ReadSubsongs(&cursor, tune);
-    ReadPositions(&cursor, tune);
-    ReadTracks(&cursor, tune, header);
-    ReadInstruments(&cursor, tune, perfEntries, DecodePerfEntry, header.version);
-    StartSubsong(tune, 0);
-    return tune;
-}
+const ModuleLayout kHvlLayout = {
+    ModuleFormat::kHvl, kHvlHeaderBytes, kPerfEntryBytes, DecodeHvlHeader, SkipTracks, DecodeStep, DecodePerfEntry,
+};

@@ -1,24 +1,54 @@
-// Recognises the module format by its first four bytes and hands the file to its reader.
+// Recognises the module format by its header and hands the file to the shared reader.
+#include <cstring>
+
 #include "loader/module_reading.h"
 
 namespace {
 
-constexpr uint8_t kHighestHvlVersion = 1;
-constexpr uint8_t kHighestAhxRevision = 2;
+constexpr uint32_t kMagicBytes = 3;
 
-bool HasMagic(const uint8_t* bytes, char a, char b, char c) {
-    return bytes[0] == a && bytes[1] == b && bytes[2] == c;
+ModuleProbe Probe(LoadStatus status, ModuleFormat format, uint8_t version) {
+    return ModuleProbe{status, format, version, 0, 0};
+}
+
+const ModuleLayout* LayoutOf(ModuleFormat format) {
+    return format == ModuleFormat::kHvl ? &kHvlLayout : &kAhxLayout;
 }
 
 }  // namespace
 
+ModuleProbe ProbeModule(const uint8_t* bytes, uint32_t byteCount) {
+    if (bytes == nullptr || byteCount < kMagicBytes) return Probe(LoadStatus::kNotAModule, ModuleFormat::kUnknown, 0);
+    ModuleFormat format = ModuleFormat::kUnknown;
+    if (std::memcmp(bytes, "HVL", kMagicBytes) == 0) format = ModuleFormat::kHvl;
+    if (std::memcmp(bytes, "THX", kMagicBytes) == 0) format = ModuleFormat::kAhx;
+    if (format == ModuleFormat::kUnknown) return Probe(LoadStatus::kNotAModule, format, 0);
+    if (byteCount > kMaxModuleBytes) return Probe(LoadStatus::kTooLarge, format, 0);
+    if (byteCount == kMagicBytes) return Probe(LoadStatus::kTruncated, format, 0);  // no version byte
+
+    const uint8_t version = bytes[kMagicBytes];
+    const uint8_t highest = format == ModuleFormat::kHvl ? kHighestHvlVersion : kHighestAhxRevision;
+    if (version > highest) return Probe(LoadStatus::kUnsupportedVersion, format, version);
+
+    const ModuleLayout& layout = *LayoutOf(format);
+    ByteCursor cursor = CursorAt(bytes, byteCount, 0);
+    const ModuleHeader header = layout.decodeHeader(&cursor, 0);
+    ModuleProbe probe = CheckHeaderLimits(header);
+    probe.format = format;
+    if (probe.status == LoadStatus::kLoaded && cursor.ranOut) probe.status = LoadStatus::kTruncated;
+    return probe;
+}
+
+Tune* LoadTuneWithProbe(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, uint32_t mixFrequency,
+                        ModuleProbe* probe) {
+    const ModuleProbe header = ProbeModule(bytes, byteCount);
+    if (header.status != LoadStatus::kLoaded) {
+        if (probe != nullptr) *probe = header;
+        return nullptr;  // not a module, or one this reader refuses on its header alone
+    }
+    return ReadModule(*LayoutOf(header.format), bytes, byteCount, stereoMode, mixFrequency, probe);
+}
+
 Tune* LoadTune(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, uint32_t mixFrequency) {
-    if (bytes == nullptr || byteCount < 4) return nullptr;  // no magic and version byte
-    if (HasMagic(bytes, 'H', 'V', 'L') && bytes[3] <= kHighestHvlVersion) {
-        return ReadHvlTune(bytes, byteCount, mixFrequency);
-    }
-    if (HasMagic(bytes, 'T', 'H', 'X') && bytes[3] <= kHighestAhxRevision) {
-        return ReadAhxTune(bytes, byteCount, stereoMode, mixFrequency);
-    }
-    return nullptr;  // not a module, or a version this reader does not know
+    return LoadTuneWithProbe(bytes, byteCount, stereoMode, mixFrequency, nullptr);
 }

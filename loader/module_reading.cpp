@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr uint8_t kHighestWaveLength = 5;  // 128-sample waveforms
-constexpr uint8_t kHighestPerfWaveform = 4;  // noise; 0 keeps the waveform
 
 // Copies one zero-terminated name and moves past its zero byte. At most kNameBytes - 1 bytes are
 // kept so that every stored name is a terminated string; the rest of a longer name is skipped.
@@ -29,9 +27,24 @@ void DecodeTrackFlags(ByteCursor* cursor, ModuleHeader* header) {
     header->positionCount = static_cast<uint16_t>(((flags & 0x0F) << 8) | ReadByte(cursor));
 }
 
-bool HeaderWithinLimits(const ModuleHeader& header) {
-    return header.positionCount <= kMaxPositions && header.trackLength <= kMaxTrackLength &&
-           header.instrumentCount <= kMaxInstruments && header.channelCount <= kMaxChannels;
+ModuleProbe CheckHeaderLimits(const ModuleHeader& header) {
+    const struct {
+        LoadStatus status;
+        uint32_t foundValue;
+        uint32_t limitValue;
+    } limits[] = {
+        {LoadStatus::kTooManyPositions, header.positionCount, kMaxPositions},
+        {LoadStatus::kTrackTooLong, header.trackLength, kMaxTrackLength},
+        {LoadStatus::kTooManyInstruments, header.instrumentCount, kMaxInstruments},
+        {LoadStatus::kTooManyChannels, header.channelCount, kMaxChannels},
+    };
+    for (const auto& limit : limits) {
+        if (limit.foundValue > limit.limitValue) {
+            return ModuleProbe{limit.status, ModuleFormat::kUnknown, header.version, limit.foundValue,
+                               limit.limitValue};
+        }
+    }
+    return ModuleProbe{LoadStatus::kLoaded, ModuleFormat::kUnknown, header.version, 0, 0};
 }
 
 uint32_t StoredTrackCount(const ModuleHeader& header) {
@@ -74,6 +87,7 @@ void FillHeaderFields(Tune* tune, const ModuleHeader& header, uint32_t mixFreque
     tune->defaultPanLeft = StereoPanLeft[header.stereoMode];
     tune->defaultPanRight = StereoPanRight[header.stereoMode];
     tune->mixGain = header.mixGain;
+    tune->formatVersion = header.formatVersion;
 }
 
 void ReadNames(const uint8_t* bytes, uint32_t byteCount, uint32_t nameTableOffset, Tune* tune) {
@@ -134,15 +148,4 @@ void DecodeInstrumentHeader(ByteCursor* cursor, Instrument* instrument) {
 
 uint8_t StoredPerfWaveform(uint8_t waveform) {
     return waveform <= kHighestPerfWaveform ? waveform : 0;
-}
-
-void ReadInstruments(ByteCursor* cursor, Tune* tune, PerfEntry* firstEntry, PerfEntryDecoder decodeEntry,
-                     uint8_t version) {
-    PerfEntry* nextEntry = firstEntry;
-    for (uint32_t i = 1; i <= tune->instrumentCount; ++i) {
-        Instrument& instrument = tune->instruments[i];
-        DecodeInstrumentHeader(cursor, &instrument);
-        instrument.perfList.entries = nextEntry;
-        for (int32_t e = 0; e < instrument.perfList.length; ++e) decodeEntry(cursor, nextEntry++, version);
-    }
 }

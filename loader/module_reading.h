@@ -11,6 +11,7 @@ constexpr uint32_t kInstrumentHeaderBytes = 22;
 // Header values after decoding, before they are stored in a Tune.
 struct ModuleHeader {
     uint8_t version;
+    uint8_t formatVersion;  // what the Tune keeps: the HVL version, 0 for THX files
     uint16_t nameTableOffset;
     uint8_t track0Omitted;
     uint8_t speedMultiplier;
@@ -27,8 +28,9 @@ struct ModuleHeader {
 
 // Header bytes 6 and 7, laid out alike in both formats: track-0 flag, speed, position count.
 void DecodeTrackFlags(ByteCursor* cursor, ModuleHeader* header);
-// The model's limits: positions, track length, instruments and channels.
-bool HeaderWithinLimits(const ModuleHeader& header);
+// The model's limits: positions, track length, instruments and channels. kLoaded when within them,
+// else the status of the first one exceeded, with the value found and the limit.
+ModuleProbe CheckHeaderLimits(const ModuleHeader& header);
 // Tracks the file holds: trackCount + 1, or trackCount when track 0 is left out.
 uint32_t StoredTrackCount(const ModuleHeader& header);
 // Skips the instrument section and counts its performance-list entries.
@@ -48,11 +50,26 @@ void ReadPositions(ByteCursor* cursor, Tune* tune);
 void DecodeInstrumentHeader(ByteCursor* cursor, Instrument* instrument);
 // A performance-list waveform above 4 names no waveform and is stored as 0 (keep).
 uint8_t StoredPerfWaveform(uint8_t waveform);
-// Decodes one performance-list entry; version is the file's version or revision byte.
-using PerfEntryDecoder = void (*)(ByteCursor* cursor, PerfEntry* entry, uint8_t version);
-// Instruments 1..instrumentCount: each header, then its entries, stored from firstEntry on.
-void ReadInstruments(ByteCursor* cursor, Tune* tune, PerfEntry* firstEntry, PerfEntryDecoder decodeEntry,
-                     uint8_t version);
 
-// The HVL half of LoadTune; the caller has checked magic and version.
-Tune* ReadHvlTune(const uint8_t* bytes, uint32_t byteCount, uint32_t mixFrequency);
+// What tells the two formats apart; everything else about reading them is shared (ReadModule).
+struct ModuleLayout {
+    ModuleFormat format;
+    uint32_t headerBytes;
+    uint32_t perfEntryBytes;
+    // Decodes the header; stereoMode is the caller's, used where the format has no stereo setting.
+    ModuleHeader (*decodeHeader)(ByteCursor* cursor, int32_t stereoMode);
+    // Moves past the stored tracks (steps may vary in size).
+    void (*skipTracks)(ByteCursor* cursor, const ModuleHeader& header);
+    void (*decodeStep)(ByteCursor* cursor, Step* step);
+    // version is the file's version or revision byte.
+    void (*decodePerfEntry)(ByteCursor* cursor, PerfEntry* entry, uint8_t version);
+};
+
+extern const ModuleLayout kHvlLayout;
+extern const ModuleLayout kAhxLayout;
+
+// Parses a module of the given layout whose magic and version the caller has checked: walks every
+// section before allocating once, then fills the Tune and starts song 0. Null with *status set
+// (kTruncated, a limit, kOutOfMemory) when it cannot.
+Tune* ReadModule(const ModuleLayout& layout, const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode,
+                 uint32_t mixFrequency, ModuleProbe* probe);

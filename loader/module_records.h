@@ -10,6 +10,16 @@ constexpr uint32_t kMaxPositions = 1000;
 constexpr uint32_t kMaxSubsongs = 255;
 constexpr uint32_t kMaxPerfEntries = 255;
 constexpr uint32_t kNameBytes = 128;
+// Real modules are a few hundred kilobytes at most; anything above this is not one.
+constexpr uint32_t kMaxModuleBytes = 16u << 20;
+constexpr uint8_t kHighestHvlVersion = 1;
+constexpr uint8_t kHighestAhxRevision = 2;
+// Wave length index 5: 4 << 5 = 128 samples, the longest waveform.
+constexpr uint8_t kHighestWaveLength = 5;
+// Performance-list entries name waveforms 1..4 (noise); 0 keeps the waveform.
+constexpr uint8_t kHighestPerfWaveform = 4;
+// The replay engine's volume scale, for instruments, notes and voices.
+constexpr uint8_t kMaxVolume = 64;
 
 struct Position {
     uint8_t track[kMaxChannels];

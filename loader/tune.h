@@ -2,6 +2,7 @@
 // One parsed module with its playback state: a single allocation owned by its caller.
 #include <cstdint>
 
+#include "loader/module_format.h"
 #include "loader/module_records.h"
 #include "replay/voice.h"
 
@@ -42,8 +43,38 @@ struct Tune {
     uint8_t formatVersion;
 };
 
+// Why a module does or does not load. The limits are the model's; see module_records.h.
+enum class LoadStatus : uint8_t {
+    kLoaded,
+    kNotAModule,           // no "THX" or "HVL" magic
+    kUnsupportedVersion,   // HVL version above 1, THX revision above 2
+    kTruncated,            // the file ends inside its header or sections
+    kTooManyPositions,
+    kTrackTooLong,
+    kTooManyInstruments,
+    kTooManyChannels,
+    kTooLarge,             // more than kMaxModuleBytes
+    kOutOfMemory,
+};
+
+// What the header says, and whether it is a module this engine can read. For the limit statuses,
+// foundValue is what the header declares and limitValue the most the model holds.
+struct ModuleProbe {
+    LoadStatus status;
+    ModuleFormat format;
+    uint8_t version;  // HVL version or THX revision byte
+    uint32_t foundValue;
+    uint32_t limitValue;
+};
+
+// Reads the header only: magic, version and the header's counts against the model's limits. The one
+// check that loading, the plug-in's callers and the library's probe share; allocates nothing.
+ModuleProbe ProbeModule(const uint8_t* bytes, uint32_t byteCount);
 // Parses an HVL or THX module held in memory. Returns a tune started on song 0, or null.
 Tune* LoadTune(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, uint32_t mixFrequency);
+// LoadTune that also says why it failed (probe may be null).
+Tune* LoadTuneWithProbe(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, uint32_t mixFrequency,
+                        ModuleProbe* probe);
 // The THX half of LoadTune; the caller has checked magic and revision.
 Tune* ReadAhxTune(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, uint32_t mixFrequency);
 void FreeTune(Tune* tune);

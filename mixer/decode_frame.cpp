@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr uint32_t kDecodesPerSecond = 50;
-
 uint32_t TicksPerDecode(const Tune* tune) {
     // The readers keep the multiplier at 1..4; a 0 would divide by zero below.
     return tune->speedMultiplier == 0 ? 1 : tune->speedMultiplier;

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kBufferSpanFixed = kVoiceBufferSamples << 16;  // 41943040
 constexpr uint32_t kLastPositionFixed = kBufferSpanFixed - 1;
 // Frames summed per pass over the voices; bounds the accumulators on the stack.
 constexpr uint32_t kBlockFrames = 512;

@@ -41,7 +41,7 @@ uint8_t* CopyOpenFile(void* file, const FileFunctions& io, uint32_t* byteCount) 
     // Seeking back reports where the end was: the file's length.
     const int64_t fileBytes = io.seek(file, 0, kSeekFromStart);
     if (fileBytes < kMagicBytes) return nullptr;  // failed seek, or a length that contradicts the read
-    if (fileBytes > int64_t{kMaxModuleFileBytes}) return nullptr;  // far beyond any real module
+    if (fileBytes > int64_t{kMaxModuleBytes}) return nullptr;  // far beyond any real module
     uint8_t* bytes = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(fileBytes)));
     if (bytes == nullptr) return nullptr;  // out of memory
     const int32_t wantedBytes = static_cast<int32_t>(fileBytes);

@@ -2,7 +2,7 @@
 // Reads a module file whole through the host's file functions.
 #include <cstdint>
 
-constexpr uint32_t kMaxModuleFileBytes = 16u << 20;  // no module comes close
+#include "loader/module_records.h"
 
 struct ModuleFile {
     uint8_t* bytes;  // malloc'd; the caller frees it

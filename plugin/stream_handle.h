@@ -4,10 +4,11 @@
 #include <cstdint>
 
 #include "loader/tune.h"
+#include "mixer/mixer.h"
 
-constexpr uint32_t kOutputFrequency = 44100;
+constexpr uint32_t kOutputFrequency = kStandardMixFrequency;
 constexpr uint32_t kFrameBytes = 4;  // left then right, signed 16-bit each
-constexpr uint32_t kChunkFrames = kOutputFrequency / 50;
+constexpr uint32_t kChunkFrames = kOutputFrequency / kDecodesPerSecond;
 constexpr uint32_t kChunkBytes = kChunkFrames * kFrameBytes;  // 3528
 
 struct StreamHandle {

@@ -1,14 +1,14 @@
 // One command of a performance-list entry.
+#include "loader/effect_commands.h"
 #include "replay/replay.h"
 #include "replay/voice_helpers.h"
 
 namespace {
 
-constexpr uint8_t kLastFilterPosition = 63;
 constexpr uint8_t kToggleNegative = 0xF;
 
 void SetFilterPosition(Voice* voice, uint8_t param) {
-    if (param == 0 || param > kLastFilterPosition) {
+    if (param == 0 || param > kHighestFilterPosition) {
         return;  // not a filter position; a pending step override waits for a valid one
     }
     if (voice->filterOverride != 0) {
@@ -89,39 +89,39 @@ void SetVolume(Voice* voice, uint8_t param) {
 
 void ApplyPerfCommand(Voice* voice, uint8_t command, uint8_t param) {
     switch (command) {
-        case 0x0:
+        case kPerfFilterPosition:
             SetFilterPosition(voice, param);
             break;
-        case 0x1:
+        case kPerfSlideUp:
             voice->perfSlideSpeed = param;
             voice->perfSlideOn = 1;
             break;
-        case 0x2:
+        case kPerfSlideDown:
             voice->perfSlideSpeed = static_cast<int16_t>(-static_cast<int32_t>(param));
             voice->perfSlideOn = 1;
             break;
-        case 0x3:
+        case kPerfSquarePosition:
             SetSquarePosition(voice, param);
             break;
-        case 0x4:
+        case kPerfModulation:
             SwitchModulation(voice, param);
             break;
-        case 0x5:
+        case kPerfJump:
             voice->perfIndex = param;
             break;
-        case 0x7:
+        case kPerfRingTriangle:
             SetRingModulation(voice, param, kWaveTriangle);
             break;
-        case 0x8:
+        case kPerfRingSawtooth:
             SetRingModulation(voice, param, kWaveSawtooth);
             break;
-        case 0x9:
+        case kPerfPan:
             SetPanGains(voice, PanFromParam(param));
             break;
-        case 0xC:
+        case kPerfVolume:
             SetVolume(voice, param);
             break;
-        case 0xF:
+        case kPerfSpeed:
             voice->perfSpeed = param;
             voice->perfWait = param;
             break;

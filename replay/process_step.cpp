@@ -1,14 +1,9 @@
 // Plays one voice's current step: note delay, the two command passes, instrument start, note.
+#include "loader/effect_commands.h"
 #include "replay/replay.h"
 #include "replay/voice_helpers.h"
 
 namespace {
-
-constexpr uint8_t kCommandExtended = 0xE;
-constexpr uint8_t kSubNoteDelay = 0xD;
-constexpr uint8_t kCommandTonePortamento = 0x3;
-constexpr uint8_t kCommandTonePortamentoVolume = 0x5;
-constexpr uint8_t kCommandSquarePosition = 0x9;
 
 struct CommandPair {
     uint8_t command;
@@ -16,11 +11,11 @@ struct CommandPair {
 };
 
 bool IsNoteDelay(CommandPair pair) {
-    return pair.command == kCommandExtended && (pair.param >> 4) == kSubNoteDelay;
+    return pair.command == kStepExtended && (pair.param >> 4) == kExtendedNoteDelay;
 }
 
 bool IsTonePortamento(uint8_t command) {
-    return command == kCommandTonePortamento || command == kCommandTonePortamentoVolume;
+    return command == kStepTonePortamento || command == kStepTonePortamentoVolumeSlide;
 }
 
 enum class DelayOutcome { NotADelay, ProcessNow, Deferred };
@@ -128,14 +123,14 @@ void ProcessStep(Tune* tune, Voice* voice) {
 
     if (IsTonePortamento(first.command)) {
         note = StartTonePortamento(voice, first.param, note);
-    } else if (first.command == kCommandSquarePosition) {
+    } else if (first.command == kStepSquarePosition) {
         SetSquarePosition(voice, first.param);
     }
 
     if (IsTonePortamento(second.command)) {
         note = StartTonePortamento(voice, second.param, note);
     } else {
-        if (second.command == kCommandSquarePosition) {
+        if (second.command == kStepSquarePosition) {
             SetSquarePosition(voice, second.param);
         }
         if (note != 0) {

@@ -17,7 +17,7 @@ void ResetVoices(Tune* tune) {
         voice.noiseSeed = 640;
         voice.mixSource = voice.voiceBuffer;
         voice.voiceIndex = static_cast<uint8_t>(index);
-        voice.masterVolume = 64;
+        voice.masterVolume = kMaxVolume;
     }
     // The readers store only modes 0..4; the guard keeps a hand-made Tune from indexing past the tables.
     const uint32_t mode = tune->stereoMode < kStereoModeCount ? tune->stereoMode : 0;

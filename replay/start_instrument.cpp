@@ -6,9 +6,6 @@
 
 namespace {
 
-constexpr uint16_t kLongestWaveLength = 5;
-constexpr int16_t kUnfilteredPosition = 32;
-
 // A stage of zero ticks never runs, so its slope does not matter; 0 keeps the division defined.
 int16_t EnvelopeDelta(int32_t volumeChange, uint16_t frames) {
     if (frames == 0) {
@@ -63,14 +60,14 @@ void StartInstrument(Tune* tune, Voice* voice, uint32_t instrumentNumber) {
     voice->slideSpeed = 0;
     voice->periodOffset = 0;
     voice->portamentoTarget = 0;
-    voice->perfVolume = 64;
+    voice->perfVolume = kMaxVolume;
     voice->envelopeVolume = 0;
     voice->instrument = &instrument;
     voice->samplePosition = 0;
     LoadEnvelope(voice, instrument.envelope);
 
     // The readers keep wave lengths to 0..5; the cap keeps every shift and buffer index defined anyway.
-    voice->waveLength = std::min<uint16_t>(instrument.waveLength, kLongestWaveLength);
+    voice->waveLength = std::min<uint16_t>(instrument.waveLength, kHighestWaveLength);
     voice->noteVolume = instrument.volume;
 
     voice->vibratoPosition = 0;

@@ -1,12 +1,11 @@
 // The effect commands of a step, in the two passes around its instrument start and note.
 #include <algorithm>
 
+#include "loader/effect_commands.h"
 #include "replay/replay.h"
 #include "replay/voice_helpers.h"
 
 namespace {
-
-constexpr uint8_t kMaxVolume = 64;
 
 uint8_t HighNibble(uint8_t param) { return static_cast<uint8_t>(param >> 4); }
 uint8_t LowNibble(uint8_t param) { return static_cast<uint8_t>(param & 0x0F); }
@@ -67,24 +66,24 @@ void SetSlide(Voice* voice, int32_t speed) {
 void ApplyExtendedAfterNote(const Tune* tune, Voice* voice, uint8_t param) {
     const uint8_t x = LowNibble(param);
     switch (HighNibble(param)) {
-        case 0x1:
+        case kExtendedFineSlideUp:
             voice->periodOffset = static_cast<int16_t>(voice->periodOffset - x);
             voice->periodChanged = 1;
             break;
-        case 0x2:
+        case kExtendedFineSlideDown:
             voice->periodOffset = static_cast<int16_t>(voice->periodOffset + x);
             voice->periodChanged = 1;
             break;
-        case 0x4:
+        case kExtendedVibratoDepth:
             voice->vibratoDepth = x;
             break;
-        case 0xA:
+        case kExtendedFineVolumeUp:
             voice->noteVolume = static_cast<int16_t>(std::min<int32_t>(voice->noteVolume + x, kMaxVolume));
             break;
-        case 0xB:
+        case kExtendedFineVolumeDown:
             voice->noteVolume = static_cast<int16_t>(std::max<int32_t>(voice->noteVolume - x, 0));
             break;
-        case 0xF:
+        case kExtendedHoldTranspose:
             // Version 0 files predate the held transpose.
             if (x == 1 && tune->formatVersion != 0) {
                 voice->heldTranspose = voice->transpose;
@@ -99,36 +98,36 @@ void ApplyExtendedAfterNote(const Tune* tune, Voice* voice, uint8_t param) {
 
 void ApplyStepCommandBeforeNote(Tune* tune, Voice* voice, uint8_t command, uint8_t param) {
     switch (command) {
-        case 0x0: {
+        case kStepPositionHundreds: {
             const uint8_t hundreds = LowNibble(param);
             if (hundreds >= 1 && hundreds <= 9) {
                 tune->nextPositionIndex = hundreds;
             }
             break;
         }
-        case 0x5:
-        case 0xA:
+        case kStepTonePortamentoVolumeSlide:
+        case kStepVolumeSlide:
             voice->volumeSlideUp = HighNibble(param);
             voice->volumeSlideDown = LowNibble(param);
             break;
-        case 0x7: {
+        case kStepPan: {
             const uint32_t pan = PanFromParam(param);
             voice->storedPan = pan;
             SetPanGains(voice, pan);
             break;
         }
-        case 0xB:
+        case kStepPositionJump:
             RequestPositionJump(tune, param);
             break;
-        case 0xD:
+        case kStepTrackBreak:
             RequestTrackBreak(tune, param);
             break;
-        case 0xE:
-            if (HighNibble(param) == 0xC) {
+        case kStepExtended:
+            if (HighNibble(param) == kExtendedNoteCut) {
                 ArmNoteCut(tune, voice, LowNibble(param));
             }
             break;
-        case 0xF:
+        case kStepTempo:
             tune->tempo = param;
             break;
         default:
@@ -138,19 +137,19 @@ void ApplyStepCommandBeforeNote(Tune* tune, Voice* voice, uint8_t command, uint8
 
 void ApplyStepCommandAfterNote(Tune* tune, Voice* voice, uint8_t command, uint8_t param) {
     switch (command) {
-        case 0x1:
+        case kStepPortamentoUp:
             SetSlide(voice, -static_cast<int32_t>(param));
             break;
-        case 0x2:
+        case kStepPortamentoDown:
             SetSlide(voice, param);
             break;
-        case 0x4:
+        case kStepFilter:
             SetFilter(voice, param);
             break;
-        case 0xC:
+        case kStepVolume:
             SetVolume(tune, voice, param);
             break;
-        case 0xE:
+        case kStepExtended:
             ApplyExtendedAfterNote(tune, voice, param);
             break;
         default:

@@ -7,6 +7,8 @@
 struct Tune;
 
 constexpr uint32_t kVoiceBufferSamples = 640;
+// A 16.16 position wraps here: 640 << 16 = 41943040.
+constexpr uint32_t kBufferSpanFixed = kVoiceBufferSamples << 16;
 constexpr uint32_t kSquareBufferSamples = 128;
 constexpr int16_t kNoHeldTranspose = 1000;
 constexpr uint32_t kHighestNote = 60;

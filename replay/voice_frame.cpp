@@ -11,8 +11,6 @@ namespace {
 
 constexpr int32_t kLowestPeriod = 113;
 constexpr int32_t kHighestPeriod = 3424;
-constexpr int32_t kMaxVolume = 64;
-constexpr uint8_t kLastWaveformEntry = 4;  // entries name waveforms 1..4
 
 int16_t Wrap16(int32_t value) { return static_cast<int16_t>(value); }
 
@@ -150,7 +148,7 @@ void RunVibrato(Voice* voice) {
 
 void RunPerfEntry(Voice* voice, const PerfEntry& entry) {
     // Waveform values above 4 name no waveform; they are treated like 0, keep the waveform.
-    if (entry.waveform != 0 && entry.waveform <= kLastWaveformEntry) {
+    if (entry.waveform != 0 && entry.waveform <= kHighestPerfWaveform) {
         voice->waveform = static_cast<uint8_t>(entry.waveform - 1);
         voice->waveformChanged = 1;
         voice->perfSlideSpeed = 0;

@@ -10,8 +10,6 @@ namespace {
 
 // 3546897 clock cycles per second times 65536: period clock / period / rate is a 16.16 step.
 constexpr float kPeriodClock = 232449441792.0f;
-constexpr uint32_t kBufferSpanFixed = kVoiceBufferSamples << 16;  // 41943040
-constexpr uint8_t kLongestWaveLength = 5;
 // Magnitudes at or beyond 2^63 have no 64-bit integer; converting them would be undefined.
 constexpr double kInt64Limit = 9223372036854775808.0;
 
@@ -19,7 +17,7 @@ constexpr double kInt64Limit = 9223372036854775808.0;
 // what is filled, so even the 4-sample waveforms take a handful of copies instead of 160.
 void FillByRepetition(int8_t* buffer, const int8_t* source, uint16_t waveLength) {
     // Longer waveforms would not divide the buffer; the readers keep them away, this keeps reads in bounds.
-    const uint32_t lengthIndex = waveLength > kLongestWaveLength ? kLongestWaveLength : waveLength;
+    const uint32_t lengthIndex = waveLength > kHighestWaveLength ? kHighestWaveLength : waveLength;
     const uint32_t waveSamples = 4u << lengthIndex;
     std::memcpy(buffer, source, waveSamples);
     uint32_t filled = waveSamples;

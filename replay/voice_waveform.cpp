@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr int32_t kLowestFilterPosition = 1;
-constexpr int32_t kHighestFilterPosition = 63;
-constexpr int32_t kUnfilteredPosition = 32;
 constexpr int32_t kSquareWidthFold = 64;
 
 // A modulation that starts outside its limits heads for them and passes the first one it meets.

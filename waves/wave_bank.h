@@ -43,6 +43,11 @@ extern const uint16_t WaveLastIndex[kWaveformsPerSet];
 extern WaveBank waveBank;
 extern PanTables panTables;
 
+// Filter positions select a wave set: 1..31 low-pass, 32 unfiltered, 33..63 high-pass.
+constexpr int32_t kLowestFilterPosition = 1;
+constexpr int32_t kUnfilteredPosition = 32;
+constexpr int32_t kHighestFilterPosition = 63;
+
 // First sample of the wave set selected by filter position 1..63.
 inline const int8_t* WaveSetStart(uint32_t filterPosition) {
     return waveBank.samples + (filterPosition - 1) * kWaveSetSamples;

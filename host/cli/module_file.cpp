@@ -11,10 +11,7 @@ namespace {
 
 // Real modules are a few hundred kilobytes at most; refusing huge files keeps a mistyped
 // path (a disk image, a video) from being read into memory.
-constexpr uintmax_t kMaxModuleBytes = 16u << 20;
 constexpr size_t kMagicBytes = 3;
-constexpr uint8_t kHighestHvlVersion = 1;
-constexpr uint8_t kHighestAhxRevision = 2;
 
 bool HasMagic(const std::vector<uint8_t>& bytes, std::string_view magic) {
     return bytes.size() >= kMagicBytes && std::memcmp(bytes.data(), magic.data(), kMagicBytes) == 0;

@@ -35,7 +35,7 @@ Ints Fields(const PerfEntry& e) {
 class LoaderTest : public ::testing::TestWithParam<ModuleFormat> {
 protected:
     static void SetUpTestSuite() { BuildWaveTables(); }  // pans read the process-wide tables
-    static bool Hvl() { return GetParam() == ModuleFormat::Hvl; }
+    static bool Hvl() { return GetParam() == ModuleFormat::kHvl; }
     // Three positions, subsongs {1, 2}, two tracks of four steps (one full step each), instruments
     // "Lead" (two perf entries, the first with waveform 3) and "Bass" (none); song name "Small".
     static ModuleDescription Small() {
@@ -55,7 +55,7 @@ protected:
         return d;
     }
 };
-INSTANTIATE_TEST_SUITE_P(BothFormats, LoaderTest, ::testing::Values(ModuleFormat::Hvl, ModuleFormat::Ahx));
+INSTANTIATE_TEST_SUITE_P(BothFormats, LoaderTest, ::testing::Values(ModuleFormat::kHvl, ModuleFormat::kAhx));
 
 TEST_P(LoaderTest, VersionsMagicLimitsAndHeaderFields) {
     ModuleDescription d = Small();

@@ -155,7 +155,7 @@ ModuleDescription SixteenVoicesJumpsAndPans() {
         for (uint8_t c = 0; c < 15; ++c) positions[p].push_back(uint8_t(1 + (c + p) % 6));
         positions[p].push_back(p == 0 ? 7 : p == 1 ? 0 : 8);
     }
-    ModuleDescription d = Song(ModuleFormat::Hvl, 16, tracks, positions,
+    ModuleDescription d = Song(ModuleFormat::kHvl, 16, tracks, positions,
                                {Instrument(2, {Entry(1, kTriangle)}), Instrument(4, {Entry(1, kSquare, 4, 0x01)})});
     d.speedMultiplier = 3;
     d.mixGainPercent = 200;  // loud enough to saturate
@@ -171,7 +171,7 @@ TEST(GoldenRender, BuiltSongsStillSoundAsPinned) {
         const char* sha256;
     } cases[] = {
         {"envelopes, hard cut, volume commands",
-         Song(ModuleFormat::Hvl, 4,
+         Song(ModuleFormat::kHvl, 4,
               {{{25, 1}, {25, 0, 0xA, 0x03}, {28, 2, 0xC, 0x20}, {30, 1, 0xE, 0xA5}, {32, 2, 0xE, 0xB9},
                 {33, 1, 0xE, 0xC3}, {35, 2, 0xC, 0x70}, {37, 1, 0xC, 0xC0}},
                {{13, 3}, {}, {13, 3, 0xA, 0x40}, {}, {15, 3}, {}, {13, 3}}},
@@ -181,7 +181,7 @@ TEST(GoldenRender, BuiltSongsStillSoundAsPinned) {
                Instrument(4, {Entry(1, kTriangle)}, 1, {{&BI::hardCutFrames, 3}})}),
          0, "1dd36c4de5413f0504627f0488aa8e19fbb50eb7997d5024fa92e398e080cb96"},
         {"slides, portamento, vibrato",
-         Song(ModuleFormat::Hvl, 4,
+         Song(ModuleFormat::kHvl, 4,
               {{{25, 1}, {0, 0, 1, 0x04}, {0, 0, 2, 0x06}, {37, 0, 3, 0x08}, {30, 1, 5, 0x21}, {0, 0, 0xE, 0x1F},
                 {0, 0, 0xE, 0x27}, {40, 2, 0xE, 0x40}},
                {{20, 2}, {}, {27, 2, 0xE, 0x43}}},
@@ -191,7 +191,7 @@ TEST(GoldenRender, BuiltSongsStillSoundAsPinned) {
                           {{&BI::vibratoDelay, 4}, {&BI::vibratoSpeed, 8}, {&BI::vibratoDepth, 6}})}),
          0, "bfba5acd5eac25a729b0ae0ae001b023723f54ea8f276f101d8d47da22269ba9"},
         {"square and filter modulation",
-         Song(ModuleFormat::Hvl, 4,
+         Song(ModuleFormat::kHvl, 4,
               {{{25, 1}, {}, {27, 1, 9, 0x40}, {}, {30, 2, 4, 0x50}, {}, {32, 2, 4, 0x10}},
                {{13, 2}, {}, {}, {}, {18, 1, 4, 0x58}}},
               {{1, 2}},
@@ -202,7 +202,7 @@ TEST(GoldenRender, BuiltSongsStillSoundAsPinned) {
                           {{&BI::filterLowerLimit, 10}, {&BI::filterUpperLimit, 50}})}),
          0, "7aa56c8bbcecbd14f7c461bfbfb0cb21128b0b55b8e40685d5e9b3cb6507d627"},
         {"ring modulation, noise, performance lists, note delay",
-         Song(ModuleFormat::Hvl, 4,
+         Song(ModuleFormat::kHvl, 4,
               {{{25, 1}, {}, {32, 1}, {}, {28, 1, 0xE, 0xD2}},
                {{37, 2}, {40, 2, 0xE, 0xD3}, {42, 2, 0xE, 0xC2}, {37, 2}, {38, 2}}},
               {{1, 2}, {1, 2}},
@@ -214,7 +214,7 @@ TEST(GoldenRender, BuiltSongsStillSoundAsPinned) {
                Instrument(5, {Entry(1, kNoise), Entry(0, 0, 0xC, 0x20)}, 8)}),
          0, "1823e02206dfe18e831eefdedb6ea1fca094c6565a29744a6d1f88ed2ea028d8"},
         {"AHX file, stereo mode 3, steps 2 apart, restart at 1",
-         Song(ModuleFormat::Ahx, 4,
+         Song(ModuleFormat::kAhx, 4,
               {{{25, 1}, {28, 1}, {32, 2, 3, 0x10}, {30, 1, 0xC, 0x30}},
                {{13, 2}, {20, 2, 1, 0x02}},
                {{37, 1, 0xF, 0x04}, {40, 1}, {44, 2, 0xD, 0x00}}},

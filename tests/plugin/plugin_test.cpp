@@ -154,7 +154,7 @@ TEST(PluginStartup, DescribeOnlyFixedAnswersMissingServicesThenPlayingTime) {
 
     // Neither without a host nor on one lacking every service table does anything reach the host.
     static HostApi emptyHost = {};  // the plug-in keeps the pointer
-    TempFile file(Melody(ModuleFormat::Hvl));
+    TempFile file(Melody(ModuleFormat::kHvl));
     for (HostApi* host : {static_cast<HostApi*>(nullptr), &emptyHost}) {
         PluginInfo hostInfo = HostPluginInfo(6, 0);
         EXPECT_TRUE(host == nullptr || plugin.initPlugin(&hostInfo, host) == 1);
@@ -184,7 +184,7 @@ TEST(PluginStartup, DescribeOnlyFixedAnswersMissingServicesThenPlayingTime) {
 
 TEST(PluginStartup, HostVersionGatesRegistrationSubsongSongCountAndOpenTag) {
     const LoadedPlugin& plugin = Plugin();
-    const Bytes module = Melody(ModuleFormat::Hvl);
+    const Bytes module = Melody(ModuleFormat::kHvl);
     TempFile file(module);
     const Samples song[2] = {Render(module, 0, 2000), Render(module, 1, 2000)};
     ASSERT_FALSE(song[0] == song[1]) << "subsong 1 must differ from the main song to tell them apart";
@@ -222,7 +222,7 @@ TEST(PluginStream, StreamsOpenTogetherDeliverTheEngineOutputInAnyRequestSizes) {
     SetPlayingTime(Plugin(), 10000);
     // A chunk is 882 frames (at speeds 1 to 3; 880 at speed 4): requests of 0, 1, odd sizes, a chunk and more.
     const std::vector<uint32_t> patterns[] = {{1}, {0, 7, 0, 881}, {882}, {883, 1}, {1000}, {880, 2, 3}, {5000}};
-    for (const auto& [format, speed] : {std::pair{ModuleFormat::Hvl, 1}, {ModuleFormat::Ahx, 4}}) {
+    for (const auto& [format, speed] : {std::pair{ModuleFormat::kHvl, 1}, {ModuleFormat::kAhx, 4}}) {
         const Bytes module = Melody(format, uint8_t(speed));
         const Samples reference = Render(module, 0, 4500);
         TempFile file(module);
@@ -244,7 +244,7 @@ TEST(PluginStream, StreamsOpenTogetherDeliverTheEngineOutputInAnyRequestSizes) {
 
 TEST(PluginStream, EndOfStreamAndSeeksCountAgainstTheLengthOfTheOpen) {
     Start(Plugin(), 6, 0);
-    const Bytes module = Melody(ModuleFormat::Hvl);
+    const Bytes module = Melody(ModuleFormat::kHvl);
     const Samples reference = Render(module, 2, 45200);  // the last subsong, which a rewind must keep
     ASSERT_FALSE(Slice(reference, 0, 2000) == Render(module, 0, 2000));
     TempFile file(module);
@@ -271,7 +271,7 @@ TEST(PluginStream, EndOfStreamAndSeeksCountAgainstTheLengthOfTheOpen) {
 }
 
 TEST(PluginOpen, EveryFailureReturnsNullAndLeavesNoFileOpen) {
-    const Bytes hvl = Melody(ModuleFormat::Hvl);
+    const Bytes hvl = Melody(ModuleFormat::kHvl);
     // Call numbers of the injected faults: read 1 is the magic, read 2 the body; seek 1 goes to
     // the end, seek 2 back to the start. The rows that open show the same files succeed otherwise.
     const struct {

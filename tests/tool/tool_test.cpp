@@ -173,12 +173,12 @@ constexpr const char* kInterrupted =
 constexpr int W = SF_FORMAT_WAV, F = SF_FORMAT_FLAC;
 
 TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
-    const ModuleDescription three = CountedSong(ModuleFormat::Hvl, 3);  // 72 ticks
-    const ModuleDescription four = CountedSong(ModuleFormat::Hvl, 4);
+    const ModuleDescription three = CountedSong(ModuleFormat::kHvl, 3);  // 72 ticks
+    const ModuleDescription four = CountedSong(ModuleFormat::kHvl, 4);
     const Bytes threeBytes = BuildModule(three);
     const std::map<std::string, Bytes> inputs = {
         {"three.hvl", threeBytes},
-        {"two.ahx", BuildModule(With(CountedSong(ModuleFormat::Ahx, 2), [](auto& s) { s.version = 2; }))},
+        {"two.ahx", BuildModule(With(CountedSong(ModuleFormat::kAhx, 2), [](auto& s) { s.version = 2; }))},
         {"restart.hvl", BuildModule(With(three, [](auto& s) { s.restartPosition = 1; }))},
         {"tempo3.hvl", BuildModule(WithCommand(three, 0, 0, 0xF, 3))},
         {"stuck.hvl", BuildModule(WithCommand(three, 0, 0, 0xF, 0))},  // tempo 0
@@ -191,7 +191,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          }))},
         // A quote, a backslash, a control character and a Latin-1 e-acute in the title.
         {"subs.hvl", BuildModule(With(three, [](auto& s) { s.name = "Q\"B\\C\x01\xE9", s.subsongs = {2}; }))},
-        {"x/subs.hvl", BuildModule(CountedSong(ModuleFormat::Hvl, 1))},
+        {"x/subs.hvl", BuildModule(CountedSong(ModuleFormat::kHvl, 1))},
         {"text.hvl", {'h', 'e', 'l', 'l', 'o'}},
         {"future.hvl", {'H', 'V', 'L', 2, 0, 0, 0, 0}},
         {"future.ahx", {'T', 'H', 'X', 3, 0, 0, 0, 0}},
