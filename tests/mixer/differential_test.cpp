@@ -13,6 +13,7 @@
 #include "builder/sample_songs.h"
 #include "loader/tune.h"
 #include "mixer/mixer.h"
+#include "mixer/mixer_path.h"
 #include "replay/replay.h"
 #include "waves/wave_bank.h"
 
@@ -147,11 +148,14 @@ void ExpectPositions(const Tune& tune, const ReferenceOutput& expected, const ch
 
 constexpr int kRounds = 1500;
 
+// The rounds alternate between the portable and the AVX2 mixing loops (portable only where the
+// processor lacks AVX2).
 TEST(MixerDifferential, MixChunkMixVoicesMixStemsAndAdvanceMatchTheReference) {
     std::mt19937 random(20261207);
     TunePtr tune = NewTune();
     TunePtr saved = NewTune();
     for (int round = 0; round < kRounds; ++round) {
+        ForcePortableMixing(round % 4 < 2);
         RandomState(random, tune.get());
         std::memcpy(saved.get(), tune.get(), sizeof(Tune));
         // Pointers into the saved copy's own buffers, as a moved Tune would have them.
@@ -211,6 +215,7 @@ TEST(MixerDifferential, MixChunkMixVoicesMixStemsAndAdvanceMatchTheReference) {
         AdvanceVoices(tune.get(), frameCount);
         ExpectPositions(*tune, masked, "AdvanceVoices", round);
     }
+    ForcePortableMixing(false);
 }
 
 // The buffer copies of one tick, literally: noise as a 640-sample window, every other waveform and
@@ -236,17 +241,21 @@ using LoadedTune = std::unique_ptr<Tune, decltype(&FreeTune)>;
 // literal copies and the reference mix, at the edges of the rate range and every multiplier.
 TEST(MixerDifferential, DecodedSongsMatchTheReference) {
     BuildWaveTables();
-    struct Song {
+    const struct {
         const char* name;
         ModuleDescription description;
-    };
-    std::vector<Song> songs = {{"4 voices", BusySong(4)}, {"16 voices", BusySong(16)}, {"ring", RingSong()},
-                               {"noise", NoiseSong()}};
-    for (Song& song : songs) {
+        bool portable;
+    } songs[] = {{"4 voices", BusySong(4), true},   {"4 voices", BusySong(4), false},
+                 {"16 voices", BusySong(16), true}, {"16 voices", BusySong(16), false},
+                 {"ring", RingSong(), true},        {"worst case", WorstCaseSong(), false},
+                 {"noise", NoiseSong(), false}};
+    for (const auto& song : songs) {
+        ForcePortableMixing(song.portable);
         for (const uint32_t rate : {8000u, 44100u, 192000u}) {
             for (const uint8_t multiplier : {1, 2, 3, 4}) {
-                song.description.speedMultiplier = multiplier;
-                const std::vector<uint8_t> bytes = BuildModule(song.description);
+                ModuleDescription description = song.description;
+                description.speedMultiplier = multiplier;
+                const std::vector<uint8_t> bytes = BuildModule(description);
                 const auto load = [&] {
                     return LoadedTune(LoadTune(bytes.data(), static_cast<uint32_t>(bytes.size()), 0, rate), &FreeTune);
                 };
@@ -277,6 +286,7 @@ TEST(MixerDifferential, DecodedSongsMatchTheReference) {
             }
         }
     }
+    ForcePortableMixing(false);
 }
 
 }  // namespace
