@@ -11,78 +11,115 @@
 namespace {
 
 constexpr uint32_t kLanes = 8;
+// Frames per loop pass: two registers of eight.
+constexpr uint32_t kGroupFrames = 2 * kLanes;
 constexpr uint32_t kWindowSamples = 16;
 constexpr uint32_t kLastWindowStart = kVoiceBufferSamples - kWindowSamples;
-// Largest step at which eight frames starting anywhere in a sample read at most 16 samples:
-// 65535 + 7 x step stays below 16 << 16.
-constexpr uint32_t kLargestWindowStep = (15u << 16) / (kLanes - 1);
+// Largest step at which 16 frames starting anywhere in a sample read at most 16 samples:
+// 65535 + 15 x step stays below 16 << 16. Every step at 44100 Hz and above is at most 46645.
+constexpr uint32_t kLargestWindowStep = 1u << 16;
+// madd multiplies the low 16 bits of each lane, exact for a term of -128..128 times a scale that
+// fits 15 bits; the volumes and pan gains the replay makes give at most 64 x 254.
+constexpr int32_t kLargestNarrowScale = INT16_MAX;
 
-// The signed samples of eight frames from the voice at `position`. Steps up to kLargestWindowStep
-// take them from a 16-sample window with one byte shuffle; larger ones gather them one by one,
-// each lane loading the 4 bytes that end at its sample and keeping the top one. The window starts
-// at the first frame's sample, or earlier near the buffer end, so it never leaves the buffer.
+// Per-lane steps of one group: frames 0..7 and 8..15 from its first frame, modulo 2^32 as repeated
+// additions would be; for the window, the same shifted up a byte.
+struct LaneSteps {
+    __m256i low, high;
+    __m256i lowShifted, highShifted;
+};
+
+AHX_AVX2 inline LaneSteps MakeLaneSteps(uint32_t step) {
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i stepOfEach = _mm256_set1_epi32(static_cast<int32_t>(step));
+    LaneSteps steps;
+    steps.low = _mm256_mullo_epi32(lanes, stepOfEach);
+    steps.high = _mm256_add_epi32(steps.low, _mm256_set1_epi32(static_cast<int32_t>(step * kLanes)));
+    steps.lowShifted = _mm256_slli_epi32(steps.low, 8);
+    steps.highShifted = _mm256_slli_epi32(steps.high, 8);
+    return steps;
+}
+
+struct GroupSamples {
+    __m256i low, high;  // frames 0..7 and 8..15, sign-extended to 32 bits
+};
+
+// The samples of 16 frames of a voice starting at `position`. With kWindow (steps up to
+// kLargestWindowStep) they come from one 16-sample window by byte shuffles: each lane's control
+// has the sample's place in the window in its top byte (the bytes below pick anything, discarded
+// by the shift), so the sample lands in the lane's top byte. The window starts at the first
+// frame's sample, or earlier near the buffer end, so it never leaves the buffer. Larger steps
+// gather samples one by one, each lane loading the 4 bytes that end at its sample.
 template <bool kWindow>
-AHX_AVX2 inline __m256i SamplesAt(const int8_t* samples, uint32_t position, __m256i laneSteps) {
+AHX_AVX2 inline GroupSamples SamplesAt(const int8_t* samples, uint32_t position, const LaneSteps& steps) {
+    GroupSamples group;
     if (kWindow) {
         const uint32_t first = position >> 16;
         const uint32_t start = first < kLastWindowStart ? first : kLastWindowStart;
-        const __m256i offsets = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(position - (start << 16))),
-                                                 laneSteps);
-        // Each lane's top control byte is its sample's place in the window; the three below have bit
-        // 7 set and give 0, so the sample lands in the lane's top byte.
-        const __m256i control = _mm256_or_si256(_mm256_slli_epi32(offsets, 8), _mm256_set1_epi32(0x00808080));
-        const __m256i window = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + start)));
-        return _mm256_srai_epi32(_mm256_shuffle_epi8(window, control), 24);
+        const __m256i offset = _mm256_set1_epi32(static_cast<int32_t>((position - (start << 16)) << 8));
+        const __m256i window =
+            _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + start)));
+        group.low = _mm256_srai_epi32(_mm256_shuffle_epi8(window, _mm256_add_epi32(offset, steps.lowShifted)), 24);
+        group.high = _mm256_srai_epi32(_mm256_shuffle_epi8(window, _mm256_add_epi32(offset, steps.highShifted)), 24);
+        return group;
     }
-    const __m256i positions = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(position)), laneSteps);
+    const __m256i start = _mm256_set1_epi32(static_cast<int32_t>(position));
     const int* wordsEndingAtSample = reinterpret_cast<const int*>(samples - 3);
-    return _mm256_srai_epi32(_mm256_i32gather_epi32(wordsEndingAtSample, _mm256_srli_epi32(positions, 16), 1), 24);
+    const __m256i lowIndex = _mm256_srli_epi32(_mm256_add_epi32(start, steps.low), 16);
+    const __m256i highIndex = _mm256_srli_epi32(_mm256_add_epi32(start, steps.high), 16);
+    group.low = _mm256_srai_epi32(_mm256_i32gather_epi32(wordsEndingAtSample, lowIndex, 1), 24);
+    group.high = _mm256_srai_epi32(_mm256_i32gather_epi32(wordsEndingAtSample, highIndex, 1), 24);
+    return group;
 }
 
-// Steps of frames 0..7 from the first (modulo 2^32, as repeated additions would be).
-AHX_AVX2 inline __m256i LaneSteps(uint32_t step) {
-    const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    return _mm256_mullo_epi32(laneIndex, _mm256_set1_epi32(static_cast<int32_t>(step)));
+template <bool kNarrowScale>
+AHX_AVX2 inline __m256i Scaled(__m256i value, __m256i scale) {
+    return kNarrowScale ? _mm256_madd_epi16(value, scale) : _mm256_mullo_epi32(value, scale);
 }
 
+// Adds the floored terms of eight frames to the sums.
+template <bool kNarrowScale>
 AHX_AVX2 inline void AddTerms(__m256i value, __m256i scaleLeft, __m256i scaleRight, int32_t* left, int32_t* right) {
     __m256i* leftSums = reinterpret_cast<__m256i*>(left);
     __m256i* rightSums = reinterpret_cast<__m256i*>(right);
-    const __m256i termLeft = _mm256_srai_epi32(_mm256_mullo_epi32(value, scaleLeft), 7);
-    const __m256i termRight = _mm256_srai_epi32(_mm256_mullo_epi32(value, scaleRight), 7);
+    const __m256i termLeft = _mm256_srai_epi32(Scaled<kNarrowScale>(value, scaleLeft), 7);
+    const __m256i termRight = _mm256_srai_epi32(Scaled<kNarrowScale>(value, scaleRight), 7);
     _mm256_storeu_si256(leftSums, _mm256_add_epi32(_mm256_loadu_si256(leftSums), termLeft));
     _mm256_storeu_si256(rightSums, _mm256_add_epi32(_mm256_loadu_si256(rightSums), termRight));
 }
 
-// Whole groups of eight frames; the voice's positions are moved past them.
-template <bool kWindow>
-AHX_AVX2 void AddPlainGroups(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount) {
-    const __m256i scaleLeft = _mm256_set1_epi32(voice->volume * voice->gainLeft);
-    const __m256i scaleRight = _mm256_set1_epi32(voice->volume * voice->gainRight);
-    const __m256i laneSteps = LaneSteps(voice->step);
-    const uint32_t groupStep = voice->step * kLanes;
-    uint32_t position = voice->position;
-    for (uint32_t i = 0; i < frameCount; i += kLanes) {
-        AddTerms(SamplesAt<kWindow>(voice->samples, position, laneSteps), scaleLeft, scaleRight, left + i, right + i);
-        position += groupStep;
-    }
-    voice->position = position;
+// The ring sample acts as a signed multiplier r / 128 on the voice sample, before the volume.
+AHX_AVX2 inline __m256i RingProduct(__m256i ring, __m256i sample) {
+    return _mm256_srai_epi32(_mm256_mullo_epi32(ring, sample), 7);
 }
 
-template <bool kWindow, bool kRingWindow>
-AHX_AVX2 void AddRingGroups(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount) {
+// Whole groups of 16 frames; the voice's positions are moved past them.
+template <bool kWindow, bool kNarrowScale>
+AHX_AVX2 void AddGroups(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount) {
     const __m256i scaleLeft = _mm256_set1_epi32(voice->volume * voice->gainLeft);
     const __m256i scaleRight = _mm256_set1_epi32(voice->volume * voice->gainRight);
-    const __m256i laneSteps = LaneSteps(voice->step);
-    const __m256i ringLaneSteps = LaneSteps(voice->ringStep);
-    const uint32_t groupStep = voice->step * kLanes;
-    const uint32_t ringGroupStep = voice->ringStep * kLanes;
+    const LaneSteps steps = MakeLaneSteps(voice->step);
+    const uint32_t groupStep = voice->step * kGroupFrames;
     uint32_t position = voice->position;
+    if (voice->ringSamples == nullptr) {
+        for (uint32_t i = 0; i < frameCount; i += kGroupFrames) {
+            const GroupSamples sample = SamplesAt<kWindow>(voice->samples, position, steps);
+            AddTerms<kNarrowScale>(sample.low, scaleLeft, scaleRight, left + i, right + i);
+            AddTerms<kNarrowScale>(sample.high, scaleLeft, scaleRight, left + i + kLanes, right + i + kLanes);
+            position += groupStep;
+        }
+        voice->position = position;
+        return;
+    }
+    const LaneSteps ringSteps = MakeLaneSteps(voice->ringStep);
+    const uint32_t ringGroupStep = voice->ringStep * kGroupFrames;
     uint32_t ringPosition = voice->ringPosition;
-    for (uint32_t i = 0; i < frameCount; i += kLanes) {
-        const __m256i sample = SamplesAt<kWindow>(voice->samples, position, laneSteps);
-        const __m256i ring = SamplesAt<kRingWindow>(voice->ringSamples, ringPosition, ringLaneSteps);
-        AddTerms(_mm256_srai_epi32(_mm256_mullo_epi32(ring, sample), 7), scaleLeft, scaleRight, left + i, right + i);
+    for (uint32_t i = 0; i < frameCount; i += kGroupFrames) {
+        const GroupSamples sample = SamplesAt<kWindow>(voice->samples, position, steps);
+        const GroupSamples ring = SamplesAt<kWindow>(voice->ringSamples, ringPosition, ringSteps);
+        AddTerms<kNarrowScale>(RingProduct(ring.low, sample.low), scaleLeft, scaleRight, left + i, right + i);
+        AddTerms<kNarrowScale>(RingProduct(ring.high, sample.high), scaleLeft, scaleRight, left + i + kLanes,
+                               right + i + kLanes);
         position += groupStep;
         ringPosition += ringGroupStep;
     }
@@ -90,28 +127,26 @@ AHX_AVX2 void AddRingGroups(MixVoice* voice, int32_t* left, int32_t* right, uint
     voice->ringPosition = ringPosition;
 }
 
+bool NarrowScale(int32_t volume, int32_t gain) {
+    const int64_t scale = int64_t{volume} * gain;
+    return scale >= 0 && scale <= kLargestNarrowScale;
+}
+
 }  // namespace
 
 AHX_AVX2 void AddVoiceAvx2(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount) {
-    const uint32_t groupedFrames = frameCount - frameCount % kLanes;
-    const bool window = voice->step <= kLargestWindowStep;
-    if (voice->ringSamples == nullptr) {
-        if (window) {
-            AddPlainGroups<true>(voice, left, right, groupedFrames);
-        } else {
-            AddPlainGroups<false>(voice, left, right, groupedFrames);
-        }
+    const uint32_t groupedFrames = frameCount - frameCount % kGroupFrames;
+    const bool window = voice->step <= kLargestWindowStep &&
+                        (voice->ringSamples == nullptr || voice->ringStep <= kLargestWindowStep);
+    const bool narrow = NarrowScale(voice->volume, voice->gainLeft) && NarrowScale(voice->volume, voice->gainRight);
+    if (window && narrow) {
+        AddGroups<true, true>(voice, left, right, groupedFrames);
+    } else if (window) {
+        AddGroups<true, false>(voice, left, right, groupedFrames);
+    } else if (narrow) {
+        AddGroups<false, true>(voice, left, right, groupedFrames);
     } else {
-        const bool ringWindow = voice->ringStep <= kLargestWindowStep;
-        if (window && ringWindow) {
-            AddRingGroups<true, true>(voice, left, right, groupedFrames);
-        } else if (window) {
-            AddRingGroups<true, false>(voice, left, right, groupedFrames);
-        } else if (ringWindow) {
-            AddRingGroups<false, true>(voice, left, right, groupedFrames);
-        } else {
-            AddRingGroups<false, false>(voice, left, right, groupedFrames);
-        }
+        AddGroups<false, false>(voice, left, right, groupedFrames);
     }
     AddVoicePortable(voice, left + groupedFrames, right + groupedFrames, frameCount - groupedFrames);
 }

@@ -1,16 +1,17 @@
 // One timed workload per run, built against whichever revision's engine and plug-in the comparison
 // script points it at, so it uses only calls every revision has. Prints one number, the median of
-// the repetitions in the unit the workload names.
+// the repetitions in the unit the workload names. Times are this thread's CPU time, so the spells a
+// shared machine spends on other work do not count.
 //   speed_probe decode FILE SECONDS       microseconds per second of 44100 Hz output
 //   speed_probe load FILE                 microseconds per LoadTune + FreeTune
 //   speed_probe wavetables                milliseconds per BuildWaveTables
 //   speed_probe open FILE PLUGIN          microseconds per OpenStream + CloseStream through the plug-in
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -26,7 +27,11 @@ namespace {
 constexpr uint32_t kRate = 44100;
 constexpr int kRepetitions = 7;
 
-using Clock = std::chrono::steady_clock;
+double ThreadSeconds() {
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -43,9 +48,9 @@ template <typename Work>
 double MicrosecondsPerOperation(int count, Work work) {
     std::vector<double> samples;
     for (int r = 0; r < kRepetitions; ++r) {
-        const Clock::time_point start = Clock::now();
+        const double start = ThreadSeconds();
         work();
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count() / count);
+        samples.push_back((ThreadSeconds() - start) * 1e6 / count);
     }
     return Median(samples);
 }
