@@ -23,10 +23,11 @@ struct MixVoice {
     int32_t gainRight;
 };
 
-// Adds frameCount frames of the voice to left[] and right[] and moves its positions on. Neither
-// position may reach its buffer's end within those frames. The AVX2 form reads each sample as the
-// top byte of the 4 bytes that end at it, so up to 3 bytes before a buffer are read (and ignored):
-// voiceBuffer and ringBuffer both have other fields of their Voice in front of them.
+// Adds frameCount (at most kBlockFrames) frames of the voice to left[] and right[] and moves its
+// positions on. Neither position may reach its buffer's end within those frames. The AVX2 form
+// takes samples from 16-byte windows inside the buffers, or for steps above one sample a frame
+// gathers each as the top byte of the 4 bytes that end at it, reading up to 3 bytes in front of
+// a buffer (ignored): voiceBuffer and ringBuffer both have other fields of their Voice there.
 void AddVoicePortable(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount);
 void AddVoiceAvx2(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount);
 

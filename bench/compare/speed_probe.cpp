@@ -1,7 +1,8 @@
 // One timed workload per run, built against whichever revision's engine and plug-in the comparison
 // script points it at, so it uses only calls every revision has. Prints one number, the median of
 // the repetitions in the unit the workload names. Times are this thread's CPU time, so the spells a
-// shared machine spends on other work do not count.
+// shared machine spends on other work do not count. With AHX_PROBE_PORTABLE=1 in the environment, a
+// revision that has a choice of mixing loops uses its portable ones.
 //   speed_probe decode FILE SECONDS       microseconds per second of 44100 Hz output
 //   speed_probe load FILE                 microseconds per LoadTune + FreeTune
 //   speed_probe wavetables                milliseconds per BuildWaveTables
@@ -21,6 +22,10 @@
 #include "loader/tune.h"
 #include "mixer/mixer.h"
 #include "waves/wave_bank.h"
+#if __has_include("mixer/mixer_path.h")
+#include "mixer/mixer_path.h"
+#define AHX_PROBE_HAS_MIXER_PATH 1
+#endif
 
 namespace {
 
@@ -123,6 +128,10 @@ int Open(const char* file, const char* pluginPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef AHX_PROBE_HAS_MIXER_PATH
+    const char* portable = std::getenv("AHX_PROBE_PORTABLE");
+    ForcePortableMixing(portable != nullptr && std::strcmp(portable, "1") == 0);
+#endif
     const auto is = [&](const char* kind, int arguments) { return argc == arguments && std::strcmp(argv[1], kind) == 0; };
     if (is("decode", 4)) return Decode(ReadFile(argv[2]), std::atoi(argv[3]));
     if (is("load", 3)) return Load(ReadFile(argv[2]));
