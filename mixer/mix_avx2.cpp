@@ -1,10 +1,11 @@
-// The mixing loops eight frames at a time in 256-bit registers. Compiled for AVX2 function by
+// The mixing loops 16 frames at a time in 256-bit registers. Compiled for AVX2 function by
 // function, so the rest of the program still runs on any x86-64; called only when the processor has it.
-#include <immintrin.h>
-
 #include <cstdint>
 
 #include "mixer/mix_voice.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
 
 #define AHX_AVX2 __attribute__((target("avx2")))
 
@@ -172,3 +173,17 @@ AHX_AVX2 void StoreInterleavedAvx2(const int32_t* left, const int32_t* right, ui
     StoreFramesPortable(left + wholeFrames, right + wholeFrames, frameCount - wholeFrames, mixGain, rest, rest + 2,
                         kFrameBytes);
 }
+
+#else
+
+// Other processors never choose these loops (see mixer_path.cpp); the portable ones stand in.
+void AddVoiceAvx2(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount) {
+    AddVoicePortable(voice, left, right, frameCount);
+}
+
+void StoreInterleavedAvx2(const int32_t* left, const int32_t* right, uint32_t frameCount, int32_t mixGain,
+                          uint8_t* frameBytes) {
+    StoreFramesPortable(left, right, frameCount, mixGain, frameBytes, frameBytes + 2, 4);
+}
+
+#endif

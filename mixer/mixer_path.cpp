@@ -6,9 +6,13 @@ namespace {
 bool portableForced = false;
 
 bool ProcessorHasAvx2() {
+#if defined(__x86_64__)
     // Also checks that the system saves the 256-bit registers, not only that the processor has them.
     static const bool hasAvx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2") != 0);
     return hasAvx2;
+#else
+    return false;
+#endif
 }
 
 }  // namespace
