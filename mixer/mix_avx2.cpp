@@ -166,12 +166,11 @@ AHX_AVX2 void StoreInterleavedAvx2(const int32_t* left, const int32_t* right, ui
             _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(right + i)), gain), 8);
         // packs saturates to 16 bits, exactly the clamp the portable store makes.
         const __m256i frames = _mm256_shuffle_epi8(_mm256_packs_epi32(scaledLeft, scaledRight), interleave);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(frameBytes + 4 * size_t{i}), frames);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(frameBytes + kInterleavedFrameBytes * size_t{i}), frames);
     }
-    constexpr uint32_t kFrameBytes = 4;
-    uint8_t* rest = frameBytes + kFrameBytes * size_t{wholeFrames};
-    StoreFramesPortable(left + wholeFrames, right + wholeFrames, frameCount - wholeFrames, mixGain, rest, rest + 2,
-                        kFrameBytes);
+    uint8_t* rest = frameBytes + kInterleavedFrameBytes * size_t{wholeFrames};
+    StoreFramesPortable(left + wholeFrames, right + wholeFrames, frameCount - wholeFrames, mixGain, rest,
+                        rest + sizeof(int16_t), kInterleavedFrameBytes);
 }
 
 #else
@@ -183,7 +182,8 @@ void AddVoiceAvx2(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frame
 
 void StoreInterleavedAvx2(const int32_t* left, const int32_t* right, uint32_t frameCount, int32_t mixGain,
                           uint8_t* frameBytes) {
-    StoreFramesPortable(left, right, frameCount, mixGain, frameBytes, frameBytes + 2, 4);
+    StoreFramesPortable(left, right, frameCount, mixGain, frameBytes, frameBytes + sizeof(int16_t),
+                        kInterleavedFrameBytes);
 }
 
 #endif

@@ -21,7 +21,6 @@ struct MixBlock {
 constexpr uint64_t kNarrowProductLimit = uint64_t{1} << 31;
 // Largest magnitude of a voice term before panning: sample (or ring product) 128 times volume 255.
 constexpr uint64_t kLargestVoiceValue = 128 * 255;
-constexpr uint32_t kInterleavedFrameBytes = 4;
 
 MixVoice CopyVoice(const Voice& voice) {
     MixVoice copy;
@@ -112,8 +111,9 @@ bool NarrowStoreFits(const MixVoice* voices, uint32_t voiceCount, uint32_t audib
     uint64_t largestSum = 0;
     for (uint32_t v = 0; v < voiceCount; ++v) {
         if ((audibleVoices >> v & 1) == 0) continue;
-        const uint64_t gain = static_cast<uint32_t>(voices[v].gainLeft > voices[v].gainRight ? voices[v].gainLeft
-                                                                                             : voices[v].gainRight);
+        const uint32_t gainLeft = static_cast<uint32_t>(voices[v].gainLeft);
+        const uint32_t gainRight = static_cast<uint32_t>(voices[v].gainRight);
+        const uint64_t gain = gainLeft > gainRight ? gainLeft : gainRight;
         largestSum += (kLargestVoiceValue * gain >> 7) + 1;
     }
     // Both factors below 2^31 keep the product itself from overflowing.

@@ -9,6 +9,8 @@
 // Frames summed per pass over the voices; bounds the accumulators on the stack.
 constexpr uint32_t kBlockFrames = 512;
 constexpr uint32_t kLastPositionFixed = kBufferSpanFixed - 1;
+// An interleaved frame: the left sample, then the right one.
+constexpr uint32_t kInterleavedFrameBytes = 2 * sizeof(int16_t);
 
 // What one voice contributes during a call, copied from its Voice when the call starts.
 struct MixVoice {
