@@ -9,8 +9,11 @@ all: build
 deps:
 	@sh scripts/install-deps.sh
 
+# The test builds insist on every part, so a missing dependency fails loudly instead of skipping tests.
+ALL_PARTS = -DAHX_BUILD_TOOL=ON -DAHX_BUILD_TESTS=ON -DAHX_BUILD_BENCH=ON
+
 build: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON $(CMAKE_FLAGS)
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON $(ALL_PARTS) $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
 
 test-release: build
@@ -18,8 +21,8 @@ test-release: build
 
 # Sanitizer build with clang, so both compilers see the code warning-free on every run.
 test-sanitize: deps
-	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAHX_SANITIZE=ON -DAHX_WERROR=ON \
-	      -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_FLAGS)
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAHX_SANITIZE=ON -DAHX_WERROR=ON $(ALL_PARTS) \
+	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
 	ctest --test-dir build-asan --output-on-failure
 

@@ -3,10 +3,11 @@
 
 #include <cstdint>
 
+#include "loader/effect_commands.h"
+
 namespace {
 
 constexpr uint8_t kTriangle = 1, kSawtooth = 2, kSquare = 3, kNoise = 4;
-constexpr uint8_t kFilterCommand = 0, kModulationCommand = 4, kRingTriangle = 7, kRingSawtooth = 8;
 
 BuiltInstrument Instrument(uint8_t waveform, uint8_t waveLength) {
     BuiltInstrument in;
@@ -25,9 +26,9 @@ BuiltInstrument Instrument(uint8_t waveform, uint8_t waveLength) {
     BuiltPerfEntry start;
     start.waveform = waveform;
     start.note = 1;
-    start.commands[0] = kModulationCommand;
+    start.commands[0] = kPerfModulation;
     start.params[0] = 0x11;  // square and filter modulation on
-    start.commands[1] = kFilterCommand;
+    start.commands[1] = kPerfFilterPosition;
     start.params[1] = 20;
     in.perfList = {start};
     return in;
@@ -74,7 +75,7 @@ ModuleDescription BusySong(uint16_t channelCount) {
 ModuleDescription RingSong() {
     ModuleDescription d;
     d.name = "Ring";
-    for (const uint8_t ring : {kRingTriangle, kRingSawtooth}) {
+    for (const uint8_t ring : {kPerfRingTriangle, kPerfRingSawtooth}) {
         for (const uint8_t waveform : {kTriangle, kSawtooth, kSquare}) {
             BuiltInstrument in = Instrument(waveform, 4);
             in.perfList[0].commands[1] = ring;

@@ -55,3 +55,41 @@ double ParseDecimal(std::string_view option, std::string_view text, double lowes
     }
     return value;
 }
+
+namespace {
+
+constexpr int64_t kMostChannels = 16;
+
+}  // namespace
+
+uint32_t ParseChannelList(std::string_view option, std::string_view text) {
+    const auto refuse = [&] {
+        return UsageError(std::string(option) + " takes channels from 1 to 16 like 1,3-5, not '" + std::string(text) + "'");
+    };
+    uint32_t mask = 0;
+    std::string_view rest = text;
+    do {
+        const size_t comma = rest.find(',');
+        const std::string_view item = rest.substr(0, comma);
+        rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+        const size_t dash = item.find('-');
+        const std::string_view firstText = item.substr(0, dash);
+        const std::string_view lastText = dash == std::string_view::npos ? firstText : item.substr(dash + 1);
+        int64_t first = 0, last = 0;
+        const auto [firstEnd, firstError] = std::from_chars(firstText.data(), firstText.data() + firstText.size(), first);
+        const auto [lastEnd, lastError] = std::from_chars(lastText.data(), lastText.data() + lastText.size(), last);
+        const bool whole = firstError == std::errc{} && lastError == std::errc{} &&
+                           firstEnd == firstText.data() + firstText.size() && lastEnd == lastText.data() + lastText.size();
+        if (!whole || first < 1 || last > kMostChannels || first > last) throw refuse();
+        for (int64_t channel = first; channel <= last; ++channel) mask |= 1u << (channel - 1);
+    } while (!rest.empty());
+    if (text.empty() || text.back() == ',') throw refuse();
+    return mask;
+}
+
+uint32_t ChannelsBeyond(uint32_t mask, uint32_t channelCount) {
+    for (uint32_t channel = channelCount + 1; channel <= kMostChannels; ++channel) {
+        if ((mask >> (channel - 1) & 1) != 0) return channel;
+    }
+    return 0;
+}

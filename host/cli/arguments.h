@@ -37,3 +37,10 @@ private:
 // Whole numbers and decimals in a range; anything else, or trailing text, is a UsageError.
 int64_t ParseInteger(std::string_view option, std::string_view text, int64_t lowest, int64_t highest);
 double ParseDecimal(std::string_view option, std::string_view text, double lowest, double highest);
+
+// Channels as users number them, from 1: "1,3-5" gives channels 1, 3, 4 and 5. The result has bit
+// c - 1 set for channel c. Channels run from 1 to 16, the most a module has; whether a module has
+// that many is for the caller to check (ChannelsBeyond).
+uint32_t ParseChannelList(std::string_view option, std::string_view text);
+// The lowest channel in mask that a module of channelCount channels does not have, or 0.
+uint32_t ChannelsBeyond(uint32_t mask, uint32_t channelCount);

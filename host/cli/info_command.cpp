@@ -9,7 +9,6 @@
 #include "commands.h"
 #include "help.h"
 #include "module_file.h"
-#include "song_length.h"
 
 namespace {
 
@@ -19,7 +18,7 @@ constexpr uint32_t kTicksPerSecondPerMultiplier = 50;
 struct SongSummary {
     uint32_t song;
     uint32_t startPosition;
-    SongLength length;
+    ahx_length length;
 };
 
 struct ModuleSummary {
@@ -37,9 +36,9 @@ struct ModuleSummary {
 };
 
 // Names are 8-bit text of the old home-computer kind; read them as Latin-1 so any byte prints.
-std::string NameText(const char* name, size_t capacity) {
+std::string NameText(const char* name) {
     std::string text;
-    for (size_t i = 0; i < capacity && name[i] != '\0'; ++i) {
+    for (size_t i = 0; name[i] != '\0'; ++i) {
         const auto byte = static_cast<unsigned char>(name[i]);
         if (byte < 0x80) {
             text += static_cast<char>(byte);
@@ -82,32 +81,33 @@ std::string JsonString(const std::string& text) {
 uint32_t GainPercent(uint32_t mixGain) { return (mixGain * 100 + 255) / 256; }
 
 ModuleSummary Summarise(const ModuleFile& module) {
-    const TunePtr tune = LoadSong(module, 0, 0, kInfoRate);
+    const PlayerPtr player = OpenSong(module, 0, 0, kInfoRate);
+    const ahx_info& info = *ahx_get_info(player.get());
     ModuleSummary s;
     s.file = module.displayName;
     s.ahx = IsAhx(module);
     s.formatName = s.ahx ? "AHX" : "HVL";
-    s.version = module.bytes[3];
-    s.title = NameText(tune->name, kNameBytes);
-    s.channels = tune->channelCount;
-    s.positions = tune->positionCount;
-    s.restartPosition = tune->restartPosition;
-    s.trackLength = tune->trackLength;
-    s.tracks = uint32_t{tune->trackCount} + 1;
-    s.speedHz = kTicksPerSecondPerMultiplier * tune->speedMultiplier;
-    s.stereoMode = tune->stereoMode;
-    s.mixGainPercent = GainPercent(tune->mixGain);
-    for (uint32_t song = 0; song <= tune->subsongCount; ++song) {
-        const uint32_t start = song == 0 ? 0 : tune->subsongList[song - 1];
-        s.songs.push_back({song, start, MeasureSong(module, song, 0, kInfoRate, 1)});
+    s.version = info.version;
+    s.title = NameText(info.title);
+    s.channels = info.channels;
+    s.positions = info.positions;
+    s.restartPosition = info.restart;
+    s.trackLength = info.track_length;
+    s.tracks = info.tracks;
+    s.speedHz = kTicksPerSecondPerMultiplier * info.speed_multiplier;
+    s.stereoMode = info.stereo_mode;
+    s.mixGainPercent = GainPercent(info.mix_gain);
+    for (uint32_t song = 0; song <= info.subsongs; ++song) {
+        SongSummary summary{song, 0, {}};
+        ahx_get_song_start(player.get(), song, &summary.startPosition);
+        ahx_measure_song(player.get(), song, 1, &summary.length);
+        s.songs.push_back(summary);
     }
-    for (uint32_t i = 1; i <= tune->instrumentCount; ++i) {
-        s.instrumentNames.push_back(NameText(tune->instruments[i].name, kNameBytes));
-    }
+    for (uint32_t i = 1; i <= info.instruments; ++i) s.instrumentNames.push_back(NameText(ahx_instrument_name(player.get(), i)));
     return s;
 }
 
-std::string Duration(const SongLength& length) {
+std::string Duration(const ahx_length& length) {
     const uint64_t centiseconds = (length.frames * 100 + kInfoRate / 2) / kInfoRate;
     char text[64];
     std::snprintf(text, sizeof text, "%llu:%02llu.%02llu", static_cast<unsigned long long>(centiseconds / 6000),

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "commands.h"
+#include "ahx/ahx.h"
 #include "help.h"
-#include "waves/wave_bank.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         return kExitSuccess;
     }
     if (command == "--version") {
-        std::cout << "ahx " << AHX_TOOL_VERSION << '\n';
+        std::cout << "ahx " << ahx_version_string() << '\n';
         return kExitSuccess;
     }
     if (command != "render" && command != "info") {
@@ -38,7 +38,6 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
-    BuildWaveTables();
     const std::vector<std::string_view> rest(arguments.begin() + 1, arguments.end());
     if (command == "info") return RunInfo(rest);
     // Renders stop between chunks so that their temporary files can be removed; info writes

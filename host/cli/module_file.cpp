@@ -9,42 +9,41 @@
 
 namespace {
 
-// Real modules are a few hundred kilobytes at most; refusing huge files keeps a mistyped
-// path (a disk image, a video) from being read into memory.
-constexpr size_t kMagicBytes = 3;
-
-bool HasMagic(const std::vector<uint8_t>& bytes, std::string_view magic) {
-    return bytes.size() >= kMagicBytes && std::memcmp(bytes.data(), magic.data(), kMagicBytes) == 0;
-}
-
 std::string StemOf(const std::string& path) {
     std::string stem = std::filesystem::path(path).stem().string();
     return stem.empty() ? "song" : stem;
 }
 
-// Rejects what LoadTune would refuse for reasons we can name precisely.
-void CheckHeader(const ModuleFile& module) {
-    const auto& bytes = module.bytes;
-    const bool hvl = HasMagic(bytes, "HVL");
-    if (!hvl && !HasMagic(bytes, "THX")) {
-        throw FileError(module.displayName + ": not a module (no THX or HVL header)");
+std::string FormatName(const ahx_probe_info& header) { return header.format == AHX_FORMAT_AHX ? "AHX" : "HVL"; }
+
+// The library's reason, with the numbers a user needs to see what is wrong.
+std::string Reason(const ahx_probe_info& header, ahx_result result) {
+    switch (result) {
+        case AHX_ERROR_NOT_A_MODULE: return "not a module (no THX or HVL header)";
+        case AHX_ERROR_TOO_LARGE: return "not a module (larger than 16 MiB)";
+        case AHX_ERROR_UNSUPPORTED_VERSION:
+            return "unsupported " + FormatName(header) + (header.format == AHX_FORMAT_AHX ? " revision " : " version ") +
+                   std::to_string(header.version);
+        case AHX_ERROR_TOO_MANY_POSITIONS:
+        case AHX_ERROR_TRACK_TOO_LONG:
+        case AHX_ERROR_TOO_MANY_INSTRUMENTS:
+        case AHX_ERROR_TOO_MANY_CHANNELS:
+            return std::string(ahx_result_text(result)) + ": " + std::to_string(header.found) + ", at most " +
+                   std::to_string(header.limit);
+        default: return ahx_result_text(result);
     }
-    if (bytes.size() <= kMagicBytes) {
-        throw FileError(module.displayName + ": truncated or damaged");
-    }
-    const uint8_t version = bytes[kMagicBytes];
-    if (hvl && version > kHighestHvlVersion) {
-        throw FileError(module.displayName + ": unsupported HVL version " + std::to_string(version));
-    }
-    if (!hvl && version > kHighestAhxRevision) {
-        throw FileError(module.displayName + ": unsupported AHX revision " + std::to_string(version));
-    }
+}
+
+// Rejects what the library would refuse on the header alone, for reasons we can name precisely.
+void CheckHeader(ModuleFile& module) {
+    const ahx_result result = ahx_probe(module.bytes.data(), module.bytes.size(), &module.header);
+    if (result != AHX_OK) throw FileError(module.displayName + ": " + Reason(module.header, result));
 }
 
 }  // namespace
 
 ModuleFile ReadModuleFile(const std::string& path) {
-    ModuleFile module{path, path, StemOf(path), {}};
+    ModuleFile module{path, path, StemOf(path), {}, {}};
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (!std::filesystem::exists(status)) {
@@ -61,8 +60,8 @@ ModuleFile ReadModuleFile(const std::string& path) {
     constexpr size_t kPieceBytes = 64 * 1024;
     while (in) {
         const size_t had = module.bytes.size();
-        if (had > kMaxModuleBytes) {
-            throw FileError(path + ": not a module (larger than 16 MiB)");
+        if (had > AHX_MAX_MODULE_BYTES) {
+            throw FileError(path + ": " + Reason(module.header, AHX_ERROR_TOO_LARGE));
         }
         module.bytes.resize(had + kPieceBytes);
         in.read(reinterpret_cast<char*>(module.bytes.data() + had), static_cast<std::streamsize>(kPieceBytes));
@@ -71,35 +70,34 @@ ModuleFile ReadModuleFile(const std::string& path) {
     if (in.bad()) {
         throw FileError(path + ": cannot read: " + std::strerror(errno));
     }
-    if (module.bytes.size() > kMaxModuleBytes) {
-        throw FileError(path + ": not a module (larger than 16 MiB)");
-    }
     CheckHeader(module);
     return module;
 }
 
 ModuleFile BundledDemoSong() {
-    ModuleFile module{"", "(demo song)", "demo", {}};
+    ModuleFile module{"", "(demo song)", "demo", {}, {}};
     module.bytes.assign(kDemoSongBytes, kDemoSongBytes + kDemoSongByteCount);
+    CheckHeader(module);
     return module;
 }
 
-bool IsAhx(const ModuleFile& module) { return HasMagic(module.bytes, "THX"); }
+bool IsAhx(const ModuleFile& module) { return module.header.format == AHX_FORMAT_AHX; }
 
 std::string DescribeFormat(const ModuleFile& module) {
-    const std::string version = std::to_string(module.bytes.size() > kMagicBytes ? module.bytes[kMagicBytes] : 0);
+    const std::string version = std::to_string(module.header.version);
     return IsAhx(module) ? "AHX revision " + version : "HVL version " + version;
 }
 
-TunePtr LoadSong(const ModuleFile& module, uint32_t song, int32_t stereoMode, uint32_t mixFrequency) {
-    TunePtr tune(LoadTune(module.bytes.data(), static_cast<uint32_t>(module.bytes.size()), stereoMode, mixFrequency));
-    if (!tune) {
-        throw FileError(module.displayName + ": truncated or damaged");
-    }
-    if (StartSubsong(tune.get(), song) == 0) {
-        const uint32_t last = tune->subsongCount;
+PlayerPtr OpenSong(const ModuleFile& module, uint32_t song, int32_t stereoMode, uint32_t sampleRate) {
+    const ahx_settings settings{sampleRate, stereoMode};
+    ahx_player* opened = nullptr;
+    const ahx_result result = ahx_open(module.bytes.data(), module.bytes.size(), &settings, &opened);
+    if (result != AHX_OK) throw FileError(module.displayName + ": " + Reason(module.header, result));
+    PlayerPtr player(opened);
+    if (ahx_select_song(player.get(), song) != AHX_OK) {
+        const uint32_t last = ahx_get_info(player.get())->subsongs;
         throw FileError(module.displayName + ": no such subsong " + std::to_string(song) +
                         (last == 0 ? " (it has only song 0)" : " (songs are 0 to " + std::to_string(last) + ")"));
     }
-    return tune;
+    return player;
 }

@@ -1,13 +1,12 @@
 #pragma once
-// Module bytes from a file (or the bundled demo) and tunes loaded from them, with errors a user can act on.
+// Module bytes from a file (or the bundled demo) and players opened on them, with errors a user can act on.
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "loader/tune.h"
+#include "ahx/ahx.h"
 
 // A failure tied to one input or output file; the message already names the file.
 class FileError : public std::runtime_error {
@@ -15,25 +14,26 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct TuneDeleter {
-    void operator()(Tune* tune) const { FreeTune(tune); }
+struct PlayerCloser {
+    void operator()(ahx_player* player) const { ahx_close(player); }
 };
-using TunePtr = std::unique_ptr<Tune, TuneDeleter>;
+using PlayerPtr = std::unique_ptr<ahx_player, PlayerCloser>;
 
 struct ModuleFile {
     std::string path;         // as the user gave it; empty for the bundled demo
     std::string displayName;  // for messages: the path, or "(demo song)"
     std::string stem;         // file name without folder and extension, for output names
     std::vector<uint8_t> bytes;
+    ahx_probe_info header{};
 };
 
 // Reads and checks the header; throws FileError (not found, not a module, unsupported version...).
 ModuleFile ReadModuleFile(const std::string& path);
 ModuleFile BundledDemoSong();
 
-// "HVL version 1" / "AHX revision 2", from the header bytes.
+// "HVL version 1" / "AHX revision 2", from the header.
 std::string DescribeFormat(const ModuleFile& module);
 bool IsAhx(const ModuleFile& module);
 
-// Loads the module for output at mixFrequency and starts song; throws FileError.
-TunePtr LoadSong(const ModuleFile& module, uint32_t song, int32_t stereoMode, uint32_t mixFrequency);
+// Opens the module for output at sampleRate and selects song; throws FileError with the library's reason.
+PlayerPtr OpenSong(const ModuleFile& module, uint32_t song, int32_t stereoMode, uint32_t sampleRate);

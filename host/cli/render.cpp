@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "commands.h"
-#include "mixer/mixer.h"
-#include "song_length.h"
 
 namespace {
 
 constexpr uint32_t kChannels = 2;
 constexpr double kFullScale = 32768.0;
+// Frames rendered between checks for Ctrl-C and progress updates: about 20 ms at 44100 Hz.
+constexpr uint64_t kPieceFrames = 882;
 
 // A linear fade to silence over the last fadeFrames frames; frame is the absolute index.
 int16_t Faded(int16_t sample, uint64_t frame, uint64_t totalFrames, uint64_t fadeFrames) {
@@ -27,30 +27,31 @@ int16_t Faded(int16_t sample, uint64_t frame, uint64_t totalFrames, uint64_t fad
 
 RenderResult RenderSong(const ModuleFile& module, uint32_t song, const RenderSettings& settings,
                         AudioOutput& output, const ProgressCallback& progress) {
-    TunePtr tune = LoadSong(module, song, settings.stereoMode, settings.sampleRate);
+    const PlayerPtr player = OpenSong(module, song, settings.stereoMode, settings.sampleRate);
     RenderResult result;
     if (settings.seconds) {
         result.frames = static_cast<uint64_t>(std::llround(*settings.seconds * settings.sampleRate));
     } else {
-        const SongLength length = MeasureSong(module, song, settings.stereoMode, settings.sampleRate, settings.loops);
+        ahx_length length{};
+        ahx_measure_song(player.get(), song, settings.loops, &length);
         result.frames = length.frames;
-        result.songEnded = length.ends;
+        result.songEnded = length.ends != 0;
     }
     const uint64_t fadeFrames =
         std::min(result.frames, static_cast<uint64_t>(std::llround(settings.fadeSeconds * settings.sampleRate)));
 
-    std::vector<int16_t> chunk(size_t{FramesPerDecode(tune.get())} * kChannels);
+    std::vector<int16_t> piece(kPieceFrames * kChannels);
     uint64_t framesDone = 0;
     while (framesDone < result.frames) {
         if (InterruptRequested()) throw Interrupted();
-        DecodeFrame(tune.get(), chunk.data(), chunk.data() + 1, kChannels * sizeof(int16_t));
-        const uint64_t frames = std::min<uint64_t>(FramesPerDecode(tune.get()), result.frames - framesDone);
+        const uint64_t frames = std::min(kPieceFrames, result.frames - framesDone);
+        ahx_render_s16(player.get(), piece.data(), frames);
         for (uint64_t i = 0; i < frames * kChannels; ++i) {
-            int16_t& sample = chunk[i];
+            int16_t& sample = piece[i];
             if (fadeFrames > 0) sample = Faded(sample, framesDone + i / kChannels, result.frames, fadeFrames);
             result.peak = std::max(result.peak, std::abs(int32_t{sample}));
         }
-        output.Write(chunk.data(), frames);
+        output.Write(piece.data(), frames);
         framesDone += frames;
         if (progress) progress(framesDone, result.frames);
     }

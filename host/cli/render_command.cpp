@@ -189,8 +189,8 @@ bool RenderModule(const ModuleFile& module, const RenderOptions& options, const 
     if (options.song) {
         songs.push_back(std::nullopt);
     } else {
-        const TunePtr tune = LoadSong(module, 0, options.settings.stereoMode, options.settings.sampleRate);
-        for (uint32_t s = 0; s <= tune->subsongCount; ++s) songs.push_back(s);
+        const PlayerPtr player = OpenSong(module, 0, options.settings.stereoMode, options.settings.sampleRate);
+        for (uint32_t s = 0; s <= ahx_get_info(player.get())->subsongs; ++s) songs.push_back(s);
     }
     bool allGood = true;
     for (const std::optional<uint32_t> songOfAll : songs) {
@@ -203,7 +203,7 @@ bool RenderModule(const ModuleFile& module, const RenderOptions& options, const 
                 throw FileError(path + ": written already in this run from another input; render it separately");
             }
             // A missing subsong is reported as such, before any output file is looked at.
-            LoadSong(module, song, options.settings.stereoMode, options.settings.sampleRate);
+            OpenSong(module, song, options.settings.stereoMode, options.settings.sampleRate);
             AudioOutput output(path, plan.format, options.settings.sampleRate, options.force);
             const RenderResult result =
                 RenderSong(module, song, options.settings, output,

@@ -196,6 +196,8 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {"future.hvl", {'H', 'V', 'L', 2, 0, 0, 0, 0}},
         {"future.ahx", {'T', 'H', 'X', 3, 0, 0, 0, 0}},
         {"cut.hvl", {threeBytes.begin(), threeBytes.begin() + 40}},
+        {"long.hvl", BuildModule(With(three, [](auto& s) { s.positions.resize(1001); }))},
+        {"wide.hvl", BuildModule(With(three, [](auto& s) { s.channelCount = 17; }))},
         {"kept.wav", {'k', 'e', 'e', 'p'}},
         {"demo.hvl", ReadFile<Bytes>(kDemo / "demo.hvl")},
     };
@@ -260,6 +262,8 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "future.hvl"}, 2, "ahx: future.hvl: unsupported HVL version 2", ""},
         {{"render", "future.ahx"}, 2, "ahx: future.ahx: unsupported AHX revision 3", ""},
         {{"render", "cut.hvl"}, 2, "ahx: cut.hvl: truncated or damaged", ""},
+        {{"render", "long.hvl"}, 2, "ahx: long.hvl: too many positions: 1001, at most 1000", ""},
+        {{"info", "wide.hvl"}, 2, "ahx: wide.hvl: too many channels: 17, at most 16", ""},
         {{"info", "huge.hvl"}, 2, "ahx: huge.hvl: not a module (larger than 16 MiB)", ""},
         {{"render", "--song", "2"}, 2, "ahx: (demo song): no such subsong 2", ""},
         {{"render", "three.hvl", "-o", "no/such/folder/x.wav"}, 2, "ahx: no/such/folder/x.wav: cannot write", ""},

@@ -1,0 +1,248 @@
+/*
+ * libahx: plays AHX ("THX") and HivelyTracker ("HVL") modules, bit-exact, as interleaved stereo PCM.
+ *
+ * A module is a small synthesised tracker song. Open it from memory, pick a song, and pull as many
+ * frames as you like; the song loops for ever, so ask ahx_measure_song how long it plays once through.
+ *
+ *     ahx_player* player;
+ *     ahx_result result = ahx_open(bytes, byte_count, NULL, &player);   // 44100 Hz, stereo mode 0
+ *     if (result != AHX_OK) { fprintf(stderr, "%s\n", ahx_result_text(result)); return 1; }
+ *     ahx_length length;
+ *     ahx_measure_song(player, 0, 1, &length);                          // main song, once through
+ *     int16_t frames[2 * 1024];                                         // left, right, left, ...
+ *     for (uint64_t done = 0; done < length.frames; done += 1024) {
+ *         ahx_render_s16(player, frames, 1024);
+ *         fwrite(frames, sizeof frames[0], 2 * 1024, out);
+ *     }
+ *     ahx_close(player);
+ *
+ * Terms: a frame is one left and one right sample. A song is the main song (number 0) or one of the
+ * module's subsongs (1 to subsongs); each starts at its own position of the module's position list.
+ * Channels (voices) are numbered from 0 in this interface; bit v of a voice mask is channel v.
+ *
+ * Ownership: ahx_open copies what it needs, so the caller may free its bytes as soon as it returns.
+ * A player owns everything it hands out: the ahx_info and the strings it points to stay valid until
+ * ahx_close. Every other pointer argument belongs to the caller and is only used during the call.
+ *
+ * Threads: one player must not be used by two threads at once; distinct players may be used from
+ * distinct threads freely. The library's shared tables are built once, safely, by the first ahx_open.
+ *
+ * Errors: every function that can fail returns an ahx_result; on failure nothing has changed, and
+ * nothing is left allocated. A NULL player or a required pointer that is NULL gives
+ * AHX_ERROR_INVALID_ARGUMENT.
+ */
+#ifndef AHX_AHX_H
+#define AHX_AHX_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "ahx/ahx_version.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(AHX_BUILDING_LIBRARY) && defined(__GNUC__)
+#define AHX_API __attribute__((visibility("default")))
+#else
+#define AHX_API
+#endif
+
+/* ---- Version ------------------------------------------------------------------------------- */
+
+/* (major << 16) | (minor << 8) | patch of the library actually linked, to compare with the
+ * AHX_VERSION_* macros the caller was compiled with. */
+AHX_API uint32_t ahx_version(void);
+/* "1.1.0" */
+AHX_API const char* ahx_version_string(void);
+
+/* ---- Results ------------------------------------------------------------------------------- */
+
+typedef enum ahx_result {
+    AHX_OK = 0,
+    AHX_ERROR_NOT_A_MODULE = 1,          /* no "THX" or "HVL" at the start */
+    AHX_ERROR_UNSUPPORTED_VERSION = 2,   /* an HVL version above 1 or a THX revision above 2 */
+    AHX_ERROR_TRUNCATED = 3,             /* the data ends before what its header describes */
+    AHX_ERROR_TOO_MANY_POSITIONS = 4,    /* more than 1000 positions */
+    AHX_ERROR_TRACK_TOO_LONG = 5,        /* tracks longer than 64 steps */
+    AHX_ERROR_TOO_MANY_INSTRUMENTS = 6,  /* more than 64 instruments */
+    AHX_ERROR_TOO_MANY_CHANNELS = 7,     /* more than 16 channels */
+    AHX_ERROR_TOO_LARGE = 8,             /* more than AHX_MAX_MODULE_BYTES; no module comes close */
+    AHX_ERROR_OUT_OF_MEMORY = 9,
+    AHX_ERROR_NO_SUCH_SONG = 10,         /* a song number above the module's subsong count */
+    AHX_ERROR_INVALID_ARGUMENT = 11      /* a NULL pointer, or a value outside its documented range */
+} ahx_result;
+
+/* A short English text for a result, such as "too many positions"; never NULL, owned by the
+ * library. Unknown values give "unknown result". */
+AHX_API const char* ahx_result_text(ahx_result result);
+
+/* ---- Probing ------------------------------------------------------------------------------- */
+
+#define AHX_MAX_MODULE_BYTES (16u << 20)
+
+typedef enum ahx_format {
+    AHX_FORMAT_UNKNOWN = 0,
+    AHX_FORMAT_AHX = 1, /* "THX" files */
+    AHX_FORMAT_HVL = 2
+} ahx_format;
+
+typedef struct ahx_probe_info {
+    ahx_format format;
+    uint32_t version; /* HVL version or THX revision byte */
+    /* For AHX_ERROR_TOO_MANY_POSITIONS .. AHX_ERROR_TOO_MANY_CHANNELS: what the header declares and
+     * the most the format allows (say, 1001 and 1000); 0 otherwise. */
+    uint32_t found;
+    uint32_t limit;
+} ahx_probe_info;
+
+/* Reads only the header: the format, its version, and whether its counts are within the format's
+ * limits. Allocates nothing. AHX_OK means the header is fine, not that the whole module loads;
+ * ahx_open checks the rest. info may be NULL. */
+AHX_API ahx_result ahx_probe(const void* data, size_t size, ahx_probe_info* info);
+
+/* ---- Opening ------------------------------------------------------------------------------- */
+
+typedef struct ahx_player ahx_player;
+
+typedef struct ahx_settings {
+    uint32_t sample_rate; /* output rate in Hz, 8000 to 192000; 0 means 44100 */
+    /* Stereo width of AHX modules, 0 (every channel centred) to 4 (hard left and right); it also
+     * sets their mix gain. HVL modules carry their own and ignore it. */
+    int32_t stereo_mode;
+} ahx_settings;
+
+/* Parses a module and starts its main song. settings may be NULL (44100 Hz, stereo mode 0); a
+ * zero-filled ahx_settings means the same. On success *player is a new player to free with
+ * ahx_close; on failure *player is NULL and the result says why (ahx_probe then tells which
+ * limit a limit result refers to). */
+AHX_API ahx_result ahx_open(const void* data, size_t size, const ahx_settings* settings, ahx_player** player);
+/* Frees the player and everything it handed out. NULL does nothing. */
+AHX_API void ahx_close(ahx_player* player);
+
+/* ---- What the module holds ----------------------------------------------------------------- */
+
+typedef struct ahx_info {
+    ahx_format format;
+    uint32_t version;          /* HVL version or THX revision */
+    const char* title;         /* as stored: 8-bit text, at most 127 bytes, zero-terminated */
+    uint32_t channels;         /* 4 for AHX, 4 to 16 for HVL */
+    uint32_t positions;        /* length of the position list (0 plays silence) */
+    uint32_t restart;          /* the position the song continues at after the last one */
+    uint32_t track_length;     /* steps per track, 0 to 64 */
+    uint32_t tracks;           /* tracks stored: numbers 0 to tracks - 1 */
+    uint32_t instruments;      /* numbered 1 to instruments */
+    uint32_t subsongs;         /* besides the main song: songs are 0 to subsongs */
+    uint32_t speed_multiplier; /* replay ticks per 1/50 s, 1 to 4 */
+    uint32_t stereo_mode;      /* 0 to 4: the file's (HVL) or the settings' (AHX) */
+    uint32_t mix_gain;         /* master gain in 1/256 units: 256 is 100 % */
+    uint32_t sample_rate;      /* the player's output rate */
+} ahx_info;
+
+/* The module's header values; owned by the player. NULL for a NULL player. */
+AHX_API const ahx_info* ahx_get_info(const ahx_player* player);
+/* The name of instrument 1 to instruments, as stored (8-bit text, zero-terminated); NULL outside
+ * that range. Owned by the player. */
+AHX_API const char* ahx_instrument_name(const ahx_player* player, uint32_t instrument);
+/* The position song (0 to subsongs) starts at. */
+AHX_API ahx_result ahx_get_song_start(const ahx_player* player, uint32_t song, uint32_t* position);
+
+/* One step (row) of a track: what a pattern view shows. */
+typedef struct ahx_step {
+    uint8_t note;       /* 0 none, else a note number, 1 to 60 in a well-formed module */
+    uint8_t instrument; /* 0 none */
+    uint8_t command1;   /* 0 to 15, with its parameter */
+    uint8_t param1;
+    uint8_t command2;   /* HVL only; 0 in AHX modules */
+    uint8_t param2;
+} ahx_step;
+
+/* A position: for each channel, the track it plays and the transpose in semitones. Only the first
+ * `channels` entries are meaningful. */
+typedef struct ahx_position {
+    uint8_t track[16];
+    int8_t transpose[16];
+} ahx_position;
+
+/* Step `row` (below track_length) of track 0 to 255; a track the file does not store is empty. */
+AHX_API ahx_result ahx_get_step(const ahx_player* player, uint32_t track, uint32_t row, ahx_step* step);
+/* Position 0 to positions - 1. */
+AHX_API ahx_result ahx_get_position(const ahx_player* player, uint32_t position, ahx_position* out);
+
+/* ---- Playing ------------------------------------------------------------------------------- */
+
+/* Starts song 0 (the main song) to subsongs from its beginning. On AHX_ERROR_NO_SUCH_SONG the player
+ * keeps playing what it played. */
+AHX_API ahx_result ahx_select_song(ahx_player* player, uint32_t song);
+
+/* Renders exactly frame_count frames, interleaved left then right, and moves on. Any request size
+ * gives the same samples as any other. At 44100 Hz the samples equal the Kestrel plug-in's. */
+AHX_API ahx_result ahx_render_s16(ahx_player* player, int16_t* frames, size_t frame_count);
+/* The same samples as ahx_render_s16, each divided by 32768. */
+AHX_API ahx_result ahx_render_f32(ahx_player* player, float* frames, size_t frame_count);
+/* Every channel alone, in one pass: stems[c] (c below channels) receives frame_count interleaved
+ * frames of channel c through the same volume, panning, mix gain and saturation as the mix. A
+ * channel left out of the voice mask is written as silence. */
+AHX_API ahx_result ahx_render_stems_s16(ahx_player* player, int16_t* const* stems, size_t frame_count);
+
+/* Moves to frame `frame` of the current song, counted from its start: what renders next is exactly
+ * what rendering from the start would give after that many frames. Far cheaper than rendering:
+ * nothing is mixed on the way, and as a song plays or is measured the player keeps a snapshot every
+ * ten seconds (a few hundred bytes per channel each) that later seeks start from. */
+AHX_API ahx_result ahx_seek(ahx_player* player, uint64_t frame);
+
+/* Channels heard: bit c for channel c. Channels left out keep playing silently, so unmuting one
+ * brings it back in time. Bits above the module's channels are ignored. The default hears all;
+ * a mask of all channels changes no sample. */
+AHX_API ahx_result ahx_set_voice_mask(ahx_player* player, uint32_t mask);
+
+/* When on, each render call measures every channel's level (see ahx_voice_state.level); it costs a
+ * little time, so it is off until a player asks for it. */
+AHX_API ahx_result ahx_set_metering(ahx_player* player, int enabled);
+
+/* ---- How long a song plays ----------------------------------------------------------------- */
+
+/* Nothing is measured past this: a song stuck on tempo 0 never comes back to a played step. */
+#define AHX_LENGTH_CAP_SECONDS 600
+
+typedef struct ahx_length {
+    uint64_t frames; /* at the player's rate */
+    int ends;        /* 1: the song came back to a played step `loops` times; 0: the cap came first */
+} ahx_length;
+
+/* The frames song plays until it comes back to a step it has already played, `loops` times (1 or
+ * more: once through, twice, ...), or AHX_LENGTH_CAP_SECONDS, whichever comes first. A module
+ * without positions has length 0. Does not disturb playback. */
+AHX_API ahx_result ahx_measure_song(ahx_player* player, uint32_t song, uint32_t loops, ahx_length* length);
+
+/* ---- Playback state, for displays ---------------------------------------------------------- */
+
+typedef struct ahx_voice_state {
+    uint8_t note;       /* the last note its track played, 0 before any */
+    uint8_t instrument; /* 0 before any */
+    uint8_t volume;     /* 0 to 64, as the mixer applies it now */
+    uint8_t pan;        /* 0 left, 128 centre, 255 right */
+    float level;        /* 0 to 1: the largest sample it contributed to the last render call, before
+                         * panning and mix gain (0 unless metering is on, and for muted channels) */
+} ahx_voice_state;
+
+typedef struct ahx_state {
+    uint32_t song;
+    uint32_t position;    /* the position heard at the end of the last render call */
+    uint32_t row;         /* its step */
+    uint32_t tick;        /* ticks since that step began */
+    uint32_t tempo;       /* ticks per step */
+    uint64_t frame;       /* frames since the song started */
+    uint32_t voice_mask;
+    uint32_t channels;
+    ahx_voice_state voices[16];
+} ahx_state;
+
+AHX_API ahx_result ahx_get_state(const ahx_player* player, ahx_state* state);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* AHX_AHX_H */

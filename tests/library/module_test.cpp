@@ -1,0 +1,217 @@
+// What the library tells about a module and about playback, against the built module's description
+// and against timings worked out by hand.
+#include "library_support.h"
+
+namespace {
+
+// Two subsongs, named instruments, and tracks whose steps carry both commands.
+ModuleDescription DescribedSong() {
+    ModuleDescription song;
+    song.name = "Described";
+    song.speedMultiplier = 2;
+    song.channelCount = 6;
+    song.stereoMode = 4;
+    song.mixGainPercent = 150;
+    song.trackLength = 4;
+    song.restartPosition = 2;
+    song.subsongs = {1, 2};
+    song.tracks.resize(4);
+    song.tracks[1] = {BuiltStep{25, 1, 0xC, 0x20, 0x4, 0x41}, BuiltStep{}, BuiltStep{37, 2}};
+    song.tracks[3] = {BuiltStep{}, BuiltStep{}, BuiltStep{}, BuiltStep{60, 2, 0x8, 3}};
+    song.positions.resize(3);
+    for (uint32_t p = 0; p < 3; ++p) {
+        for (uint32_t c = 0; c < 6; ++c) {
+            song.positions[p].track[c] = static_cast<uint8_t>((p + c) % 4);
+            song.positions[p].transpose[c] = static_cast<int8_t>(c == 1 ? -12 : int(p));
+        }
+    }
+    song.instruments.resize(2);
+    song.instruments[0].name = "Lead";
+    song.instruments[1].name = "Bass";
+    for (BuiltInstrument& instrument : song.instruments) {
+        instrument.perfList = {BuiltPerfEntry{0, 1}};  // a triangle
+        instrument.envelope.sustainFrames = 200;       // held for the whole of these tests
+    }
+    return song;
+}
+
+TEST(LibraryModule, InfoNamesAndSongStartsAreTheDescription) {
+    const ModuleDescription song = DescribedSong();
+    const PlayerPtr player = OpenPlayer(BuildModule(song), 22050);
+    const ahx_info& info = *ahx_get_info(player.get());
+    EXPECT_EQ(info.format, AHX_FORMAT_HVL);
+    EXPECT_EQ(info.version, 1u);
+    EXPECT_STREQ(info.title, "Described");
+    EXPECT_EQ(info.channels, 6u);
+    EXPECT_EQ(info.positions, 3u);
+    EXPECT_EQ(info.restart, 2u);
+    EXPECT_EQ(info.track_length, 4u);
+    EXPECT_EQ(info.tracks, 4u);
+    EXPECT_EQ(info.instruments, 2u);
+    EXPECT_EQ(info.subsongs, 2u);
+    EXPECT_EQ(info.speed_multiplier, 2u);
+    EXPECT_EQ(info.stereo_mode, 4u);
+    EXPECT_EQ(info.mix_gain, 384u);  // 150 * 256 / 100
+    EXPECT_EQ(info.sample_rate, 22050u);
+    EXPECT_STREQ(ahx_instrument_name(player.get(), 1), "Lead");
+    EXPECT_STREQ(ahx_instrument_name(player.get(), 2), "Bass");
+    const uint32_t starts[] = {0, 1, 2};
+    for (uint32_t s = 0; s < 3; ++s) {
+        uint32_t start = 99;
+        ASSERT_EQ(ahx_get_song_start(player.get(), s, &start), AHX_OK);
+        EXPECT_EQ(start, starts[s]) << "song " << s;
+    }
+}
+
+TEST(LibraryModule, AhxInfoTakesStereoModeAndGainFromTheSettings) {
+    ModuleDescription song = DescribedSong();
+    song.format = ModuleFormat::kAhx;
+    song.channelCount = 4;
+    const PlayerPtr player = OpenPlayer(BuildModule(song), 44100, 3);
+    const ahx_info& info = *ahx_get_info(player.get());
+    EXPECT_EQ(info.format, AHX_FORMAT_AHX);
+    EXPECT_EQ(info.channels, 4u);
+    EXPECT_EQ(info.stereo_mode, 3u);
+    EXPECT_EQ(info.mix_gain, 217u);  // 85 % at stereo mode 3: 85 * 256 / 100
+}
+
+TEST(LibraryModule, PatternDataIsTheDescription) {
+    const ModuleDescription song = DescribedSong();
+    const PlayerPtr player = OpenPlayer(BuildModule(song));
+    for (uint32_t t = 0; t < 4; ++t) {
+        for (uint32_t r = 0; r < 4; ++r) {
+            const BuiltStep want = r < song.tracks[t].size() ? song.tracks[t][r] : BuiltStep{};
+            ahx_step step{};
+            ASSERT_EQ(ahx_get_step(player.get(), t, r, &step), AHX_OK);
+            EXPECT_EQ(step.note, want.note) << t << "/" << r;
+            EXPECT_EQ(step.instrument, want.instrument) << t << "/" << r;
+            EXPECT_EQ(step.command1, want.command1) << t << "/" << r;
+            EXPECT_EQ(step.param1, want.param1) << t << "/" << r;
+            EXPECT_EQ(step.command2, want.command2) << t << "/" << r;
+            EXPECT_EQ(step.param2, want.param2) << t << "/" << r;
+        }
+    }
+    ahx_step unstored{1, 1, 1, 1, 1, 1};
+    ASSERT_EQ(ahx_get_step(player.get(), 200, 0, &unstored), AHX_OK);
+    EXPECT_EQ(unstored.note + unstored.instrument + unstored.command1 + unstored.param1, 0);
+    for (uint32_t p = 0; p < 3; ++p) {
+        ahx_position position{};
+        ASSERT_EQ(ahx_get_position(player.get(), p, &position), AHX_OK);
+        for (uint32_t c = 0; c < 6; ++c) {
+            EXPECT_EQ(position.track[c], song.positions[p].track[c]) << p << "/" << c;
+            EXPECT_EQ(position.transpose[c], song.positions[p].transpose[c]) << p << "/" << c;
+        }
+    }
+}
+
+// Lengths by hand. Tempo 6 throughout; a tick is rate / 50 / multiplier frames. A song of P
+// positions of L steps plays P * L steps before it returns to its restart position r; a second pass
+// plays (P - r) * L more.
+TEST(LibraryModule, SongLengthsAreWorkedOutFromTheSteps) {
+    const struct {
+        const char* what;
+        uint32_t sampleRate;
+        uint32_t song;
+        uint32_t loops;
+        uint64_t frames;
+    } cases[] = {
+        // 3 * 4 steps * 6 ticks * (44100 / 50 / 2) = 72 * 441
+        {"main song once", 44100, 0, 1, 72 * 441},
+        // plus (3 - 2) * 4 * 6 = 24 ticks
+        {"main song twice", 44100, 0, 2, 96 * 441},
+        {"main song twice at 8000 Hz", 8000, 0, 2, 96 * 80},
+        // Subsong 1 starts at position 1 and plays positions 1 and 2 (8 steps) before the restart
+        // takes it back to position 2, which it has played.
+        {"subsong 1 once", 44100, 1, 1, 48 * 441},
+        // Subsong 2 starts at the restart position: 4 steps, then back to its own start.
+        {"subsong 2 once", 44100, 2, 1, 24 * 441},
+    };
+    const ModuleDescription song = DescribedSong();
+    for (const auto& c : cases) {
+        const PlayerPtr player = OpenPlayer(BuildModule(song), c.sampleRate);
+        ahx_length length{};
+        ASSERT_EQ(ahx_measure_song(player.get(), c.song, c.loops, &length), AHX_OK) << c.what;
+        EXPECT_EQ(length.frames, c.frames) << c.what;
+        EXPECT_EQ(length.ends, 1) << c.what;
+    }
+}
+
+TEST(LibraryModule, ASongStuckOnTempoZeroHitsTheCapAndMeasuringLeavesPlaybackAlone) {
+    ModuleDescription song = DescribedSong();
+    song.tracks[1][0] = BuiltStep{25, 1, 0xF, 0};  // tempo 0 on the first step: the song stands still
+    const auto bytes = BuildModule(song);
+    const PlayerPtr player = OpenPlayer(bytes);
+    const std::vector<int16_t> before = Render(player.get(), 5000);
+    ahx_length length{};
+    ASSERT_EQ(ahx_measure_song(player.get(), 0, 1, &length), AHX_OK);
+    EXPECT_EQ(length.frames, uint64_t{AHX_LENGTH_CAP_SECONDS} * 44100);
+    EXPECT_EQ(length.ends, 0);
+    const std::vector<int16_t> after = Render(player.get(), 5000);
+    const std::vector<int16_t> expected = EngineRender(bytes, 10000, 44100);
+    EXPECT_TRUE(std::equal(after.begin(), after.end(), expected.begin() + 10000));
+}
+
+// Where the song is, after whole ticks: 441 frames a tick at 44100 Hz and multiplier 2, six ticks a step.
+TEST(LibraryModule, StateFollowsTheStepBeingHeard) {
+    const PlayerPtr player = OpenPlayer(BuildModule(DescribedSong()));
+    ahx_set_metering(player.get(), 1);
+    const struct {
+        uint64_t frames;  // rendered from the start
+        uint32_t position, row, tick;
+    } cases[] = {
+        {1, 0, 0, 0},
+        {6 * 441, 0, 0, 5},          // the last frame of row 0's sixth tick
+        {6 * 441 + 1, 0, 1, 0},      // the first frame of row 1
+        {4 * 6 * 441 + 1, 1, 0, 0},  // four rows in: position 1
+        {13 * 6 * 441 + 1, 2, 1, 0},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(ahx_seek(player.get(), 0), AHX_OK);
+        Render(player.get(), c.frames);
+        ahx_state state{};
+        ASSERT_EQ(ahx_get_state(player.get(), &state), AHX_OK);
+        EXPECT_EQ(state.frame, c.frames);
+        EXPECT_EQ(state.position, c.position) << c.frames;
+        EXPECT_EQ(state.row, c.row) << c.frames;
+        EXPECT_EQ(state.tick, c.tick) << c.frames;
+        EXPECT_EQ(state.tempo, 6u);
+        EXPECT_EQ(state.channels, 6u);
+    }
+}
+
+TEST(LibraryModule, VoiceStateShowsNoteInstrumentPanAndLevel) {
+    ModuleDescription song = DescribedSong();
+    song.tracks[1][0].command1 = 0;  // plain note 25 with instrument 1, full volume
+    song.tracks[1][0].command2 = 0;
+    const PlayerPtr player = OpenPlayer(BuildModule(song));
+    ahx_set_metering(player.get(), 1);
+    ahx_set_voice_mask(player.get(), ~(1u << 2));
+    Render(player.get(), 3 * 441);
+    ahx_state state{};
+    ASSERT_EQ(ahx_get_state(player.get(), &state), AHX_OK);
+    // Position 0: channel c plays track c % 4, so channel 1 plays track 1 (note 25, instrument 1)
+    // and channel 2 track 2 (empty). Stereo mode 4 pans channels left, right, right, left.
+    EXPECT_EQ(state.voices[1].note, 25);
+    EXPECT_EQ(state.voices[1].instrument, 1);
+    EXPECT_GT(state.voices[1].volume, 0);
+    EXPECT_GT(state.voices[1].level, 0.0f);
+    EXPECT_LE(state.voices[1].level, 1.0f);
+    EXPECT_EQ(state.voices[2].note, 0);
+    EXPECT_EQ(state.voices[2].level, 0.0f);
+    const uint8_t pans[] = {0, 255, 255, 0, 0, 255};
+    for (uint32_t c = 0; c < 6; ++c) EXPECT_EQ(state.voices[c].pan, pans[c]) << c;
+    EXPECT_EQ(state.voice_mask, 0x3Fu & ~(1u << 2));
+
+    // Muted, or with metering off, a channel shows no level.
+    ahx_set_voice_mask(player.get(), ~(1u << 1));
+    Render(player.get(), 441);
+    ahx_get_state(player.get(), &state);
+    EXPECT_EQ(state.voices[1].level, 0.0f);
+    ahx_set_voice_mask(player.get(), 0xFFFF);
+    ahx_set_metering(player.get(), 0);
+    Render(player.get(), 441);
+    ahx_get_state(player.get(), &state);
+    EXPECT_EQ(state.voices[1].level, 0.0f);
+}
+
+}  // namespace
