@@ -92,11 +92,11 @@ ModuleDescription WorstCaseSong() {
     d.name = "Worst case";
     d.speedMultiplier = 4;
     d.mixGainPercent = 200 / 16;
-    for (const uint8_t ring : {kRingTriangle, kRingSawtooth}) {
+    for (const uint8_t ring : {kPerfRingTriangle, kPerfRingSawtooth}) {
         for (const uint8_t waveLength : {5, 3, 1}) {
             BuiltInstrument in = Instrument(kSquare, waveLength);
             in.perfList[0].commands[1] = ring;
-            in.perfList[0].params[1] = 0x8D;
+            in.perfList[0].params[1] = 0x8D;  // ring note relative: an octave above the voice
             d.instruments.push_back(in);
         }
     }
