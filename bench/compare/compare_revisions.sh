@@ -30,8 +30,13 @@ git -C "$tree" worktree add --detach --quiet "$work/old" "$revision"
 # side source-folder: engine, plug-in and stand-in host from that tree, then the probe against them.
 build_side() {
   local side=$1 source=$2 build=$work/build-$1
-  cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-  cmake --build "$build" -j "$jobs" --target ahxengine ahx_kpl kestrelhost >/dev/null
+  # Options a revision does not know are ignored by it.
+  if ! { cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DAHX_BUILD_TESTS=OFF \
+            -DAHX_BUILD_TOOL=OFF && cmake --build "$build" -j "$jobs" --target ahxengine ahx_kpl kestrelhost; } \
+       >"$work/build-$side.log" 2>&1; then
+    cat "$work/build-$side.log" >&2
+    exit 1
+  fi
   g++ -std=c++20 -O2 -I"$source" "$tree/bench/compare/speed_probe.cpp" \
     "$build/libahxengine.a" "$build/host/kestrel/libkestrelhost.a" -ldl -o "$work/probe-$side"
 }
