@@ -45,14 +45,28 @@ struct GroupSamples {
     __m256i low, high;  // frames 0..7 and 8..15, sign-extended to 32 bits
 };
 
+// Which frames of a group are played: the first few, in the last group of a run.
+struct GroupMask {
+    __m256i low, high;
+};
+
+AHX_AVX2 inline GroupMask FirstFrames(uint32_t frameCount) {
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i count = _mm256_set1_epi32(static_cast<int32_t>(frameCount));
+    return {_mm256_cmpgt_epi32(count, lanes),
+            _mm256_cmpgt_epi32(count, _mm256_add_epi32(lanes, _mm256_set1_epi32(kLanes)))};
+}
+
 // The samples of 16 frames of a voice starting at `position`. With kWindow (steps up to
 // kLargestWindowStep) they come from one 16-sample window by byte shuffles: each lane's control
 // has the sample's place in the window in its top byte (the bytes below pick anything, discarded
 // by the shift), so the sample lands in the lane's top byte. The window starts at the first
-// frame's sample, or earlier near the buffer end, so it never leaves the buffer. Larger steps
-// gather samples one by one, each lane loading the 4 bytes that end at its sample.
-template <bool kWindow>
-AHX_AVX2 inline GroupSamples SamplesAt(const int8_t* samples, uint32_t position, const LaneSteps& steps) {
+// frame's sample, or earlier near the buffer end, so it never leaves the buffer; frames past a
+// run's end pick some sample of it. Larger steps gather the samples one by one (with kMasked,
+// those of the played frames only), each lane loading the 4 bytes that end at its sample.
+template <bool kWindow, bool kMasked>
+AHX_AVX2 inline GroupSamples SamplesAt(const int8_t* samples, uint32_t position, const LaneSteps& steps,
+                                       const GroupMask& played) {
     GroupSamples group;
     if (kWindow) {
         const uint32_t first = position >> 16;
@@ -68,8 +82,16 @@ AHX_AVX2 inline GroupSamples SamplesAt(const int8_t* samples, uint32_t position,
     const int* wordsEndingAtSample = reinterpret_cast<const int*>(samples - 3);
     const __m256i lowIndex = _mm256_srli_epi32(_mm256_add_epi32(start, steps.low), 16);
     const __m256i highIndex = _mm256_srli_epi32(_mm256_add_epi32(start, steps.high), 16);
-    group.low = _mm256_srai_epi32(_mm256_i32gather_epi32(wordsEndingAtSample, lowIndex, 1), 24);
-    group.high = _mm256_srai_epi32(_mm256_i32gather_epi32(wordsEndingAtSample, highIndex, 1), 24);
+    if (kMasked) {
+        const __m256i none = _mm256_setzero_si256();
+        group.low = _mm256_mask_i32gather_epi32(none, wordsEndingAtSample, lowIndex, played.low, 1);
+        group.high = _mm256_mask_i32gather_epi32(none, wordsEndingAtSample, highIndex, played.high, 1);
+    } else {
+        group.low = _mm256_i32gather_epi32(wordsEndingAtSample, lowIndex, 1);
+        group.high = _mm256_i32gather_epi32(wordsEndingAtSample, highIndex, 1);
+    }
+    group.low = _mm256_srai_epi32(group.low, 24);
+    group.high = _mm256_srai_epi32(group.high, 24);
     return group;
 }
 
@@ -78,13 +100,19 @@ AHX_AVX2 inline __m256i Scaled(__m256i value, __m256i scale) {
     return kNarrowScale ? _mm256_madd_epi16(value, scale) : _mm256_mullo_epi32(value, scale);
 }
 
-// Adds the floored terms of eight frames to the sums.
-template <bool kNarrowScale>
-AHX_AVX2 inline void AddTerms(__m256i value, __m256i scaleLeft, __m256i scaleRight, int32_t* left, int32_t* right) {
+// Adds the floored terms of eight frames to the sums; with kMasked, only those of the played
+// frames (the others add 0).
+template <bool kNarrowScale, bool kMasked>
+AHX_AVX2 inline void AddTerms(__m256i value, __m256i played, __m256i scaleLeft, __m256i scaleRight, int32_t* left,
+                              int32_t* right) {
     __m256i* leftSums = reinterpret_cast<__m256i*>(left);
     __m256i* rightSums = reinterpret_cast<__m256i*>(right);
-    const __m256i termLeft = _mm256_srai_epi32(Scaled<kNarrowScale>(value, scaleLeft), 7);
-    const __m256i termRight = _mm256_srai_epi32(Scaled<kNarrowScale>(value, scaleRight), 7);
+    __m256i termLeft = _mm256_srai_epi32(Scaled<kNarrowScale>(value, scaleLeft), 7);
+    __m256i termRight = _mm256_srai_epi32(Scaled<kNarrowScale>(value, scaleRight), 7);
+    if (kMasked) {
+        termLeft = _mm256_and_si256(termLeft, played);
+        termRight = _mm256_and_si256(termRight, played);
+    }
     _mm256_storeu_si256(leftSums, _mm256_add_epi32(_mm256_loadu_si256(leftSums), termLeft));
     _mm256_storeu_si256(rightSums, _mm256_add_epi32(_mm256_loadu_si256(rightSums), termRight));
 }
@@ -94,38 +122,65 @@ AHX_AVX2 inline __m256i RingProduct(__m256i ring, __m256i sample) {
     return _mm256_srai_epi32(_mm256_mullo_epi32(ring, sample), 7);
 }
 
-// Whole groups of 16 frames; the voice's positions are moved past them.
-template <bool kWindow, bool kNarrowScale>
-AHX_AVX2 void AddGroups(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount) {
-    const __m256i scaleLeft = _mm256_set1_epi32(voice->volume * voice->gainLeft);
-    const __m256i scaleRight = _mm256_set1_epi32(voice->volume * voice->gainRight);
-    const LaneSteps steps = MakeLaneSteps(voice->step);
-    const uint32_t groupStep = voice->step * kGroupFrames;
-    uint32_t position = voice->position;
-    if (voice->ringSamples == nullptr) {
-        for (uint32_t i = 0; i < frameCount; i += kGroupFrames) {
-            const GroupSamples sample = SamplesAt<kWindow>(voice->samples, position, steps);
-            AddTerms<kNarrowScale>(sample.low, scaleLeft, scaleRight, left + i, right + i);
-            AddTerms<kNarrowScale>(sample.high, scaleLeft, scaleRight, left + i + kLanes, right + i + kLanes);
-            position += groupStep;
-        }
-        voice->position = position;
-        return;
+// What stays the same over a voice's run.
+struct RunConstants {
+    const int8_t* samples;
+    const int8_t* ringSamples;  // null: no ring modulation
+    LaneSteps steps, ringSteps;
+    __m256i scaleLeft, scaleRight;
+};
+
+// Adds 16 frames from the given positions (with kMasked, the played ones only).
+template <bool kWindow, bool kNarrowScale, bool kRing, bool kMasked>
+AHX_AVX2 inline void AddGroup(const RunConstants& run, uint32_t position, uint32_t ringPosition,
+                              const GroupMask& played, int32_t* left, int32_t* right) {
+    GroupSamples value = SamplesAt<kWindow, kMasked>(run.samples, position, run.steps, played);
+    if (kRing) {
+        const GroupSamples ring = SamplesAt<kWindow, kMasked>(run.ringSamples, ringPosition, run.ringSteps, played);
+        value = {RingProduct(ring.low, value.low), RingProduct(ring.high, value.high)};
     }
-    const LaneSteps ringSteps = MakeLaneSteps(voice->ringStep);
+    AddTerms<kNarrowScale, kMasked>(value.low, played.low, run.scaleLeft, run.scaleRight, left, right);
+    AddTerms<kNarrowScale, kMasked>(value.high, played.high, run.scaleLeft, run.scaleRight, left + kLanes,
+                                    right + kLanes);
+}
+
+// One voice over a run: whole groups of 16 frames, then one group playing only the frames left.
+template <bool kWindow, bool kNarrowScale, bool kRing>
+AHX_AVX2 void AddGroups(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount) {
+    const RunConstants run = {voice->samples,
+                              voice->ringSamples,
+                              MakeLaneSteps(voice->step),
+                              MakeLaneSteps(voice->ringStep),
+                              _mm256_set1_epi32(voice->volume * voice->gainLeft),
+                              _mm256_set1_epi32(voice->volume * voice->gainRight)};
+    const uint32_t groupStep = voice->step * kGroupFrames;
     const uint32_t ringGroupStep = voice->ringStep * kGroupFrames;
+    const uint32_t wholeFrames = frameCount - frameCount % kGroupFrames;
+    uint32_t position = voice->position;
     uint32_t ringPosition = voice->ringPosition;
-    for (uint32_t i = 0; i < frameCount; i += kGroupFrames) {
-        const GroupSamples sample = SamplesAt<kWindow>(voice->samples, position, steps);
-        const GroupSamples ring = SamplesAt<kWindow>(voice->ringSamples, ringPosition, ringSteps);
-        AddTerms<kNarrowScale>(RingProduct(ring.low, sample.low), scaleLeft, scaleRight, left + i, right + i);
-        AddTerms<kNarrowScale>(RingProduct(ring.high, sample.high), scaleLeft, scaleRight, left + i + kLanes,
-                               right + i + kLanes);
+    const GroupMask unused = {};  // whole groups play every frame
+    for (uint32_t i = 0; i < wholeFrames; i += kGroupFrames) {
+        AddGroup<kWindow, kNarrowScale, kRing, false>(run, position, ringPosition, unused, left + i, right + i);
         position += groupStep;
         ringPosition += ringGroupStep;
     }
-    voice->position = position;
-    voice->ringPosition = ringPosition;
+    if (wholeFrames < frameCount) {
+        AddGroup<kWindow, kNarrowScale, kRing, true>(run, position, ringPosition,
+                                                     FirstFrames(frameCount - wholeFrames), left + wholeFrames,
+                                                     right + wholeFrames);
+    }
+    // As many additions of each step as frames played, modulo 2^32.
+    voice->position += frameCount * voice->step;
+    if (kRing) voice->ringPosition += frameCount * voice->ringStep;
+}
+
+template <bool kWindow, bool kNarrowScale>
+AHX_AVX2 void AddRun(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount) {
+    if (voice->ringSamples != nullptr) {
+        AddGroups<kWindow, kNarrowScale, true>(voice, left, right, frameCount);
+    } else {
+        AddGroups<kWindow, kNarrowScale, false>(voice, left, right, frameCount);
+    }
 }
 
 bool NarrowScale(int32_t volume, int32_t gain) {
@@ -136,20 +191,18 @@ bool NarrowScale(int32_t volume, int32_t gain) {
 }  // namespace
 
 AHX_AVX2 void AddVoiceAvx2(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount) {
-    const uint32_t groupedFrames = frameCount - frameCount % kGroupFrames;
     const bool window = voice->step <= kLargestWindowStep &&
                         (voice->ringSamples == nullptr || voice->ringStep <= kLargestWindowStep);
     const bool narrow = NarrowScale(voice->volume, voice->gainLeft) && NarrowScale(voice->volume, voice->gainRight);
     if (window && narrow) {
-        AddGroups<true, true>(voice, left, right, groupedFrames);
+        AddRun<true, true>(voice, left, right, frameCount);
     } else if (window) {
-        AddGroups<true, false>(voice, left, right, groupedFrames);
+        AddRun<true, false>(voice, left, right, frameCount);
     } else if (narrow) {
-        AddGroups<false, true>(voice, left, right, groupedFrames);
+        AddRun<false, true>(voice, left, right, frameCount);
     } else {
-        AddGroups<false, false>(voice, left, right, groupedFrames);
+        AddRun<false, false>(voice, left, right, frameCount);
     }
-    AddVoicePortable(voice, left + groupedFrames, right + groupedFrames, frameCount - groupedFrames);
 }
 
 AHX_AVX2 void StoreInterleavedAvx2(const int32_t* left, const int32_t* right, uint32_t frameCount, int32_t mixGain,

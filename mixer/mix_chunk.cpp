@@ -13,9 +13,15 @@
 namespace {
 
 struct MixBlock {
-    int32_t left[kBlockFrames];
-    int32_t right[kBlockFrames];
+    int32_t left[kBlockFrames + kSumsPastRun];
+    int32_t right[kBlockFrames + kSumsPastRun];
 };
+
+// Zeroes the sums of a block's frames and the room after them.
+void ClearSums(MixBlock* block, uint32_t frameCount) {
+    std::memset(block->left, 0, (frameCount + kSumsPastRun) * sizeof block->left[0]);
+    std::memset(block->right, 0, (frameCount + kSumsPastRun) * sizeof block->right[0]);
+}
 
 // Bounds |sum| x mixGain below 2^31, where 32-bit products give the 64-bit results.
 constexpr uint64_t kNarrowProductLimit = uint64_t{1} << 31;
@@ -180,8 +186,7 @@ void MixVoices(Tune* tune, uint32_t audibleVoices, uint32_t frameCount, void* le
 
     for (uint32_t framesLeft = frameCount; framesLeft > 0;) {
         const uint32_t blockFrames = framesLeft < kBlockFrames ? framesLeft : kBlockFrames;
-        std::memset(block.left, 0, blockFrames * sizeof block.left[0]);
-        std::memset(block.right, 0, blockFrames * sizeof block.right[0]);
+        ClearSums(&block, blockFrames);
         for (uint32_t v = 0; v < voiceCount; ++v) {
             if ((audibleVoices >> v & 1) == 0) {
                 AdvanceVoice(&voices[v], blockFrames);
@@ -209,8 +214,7 @@ void MixStems(Tune* tune, uint32_t audibleVoices, uint32_t frameCount, int16_t* 
         Destination destination = MakeDestination(frames, frames + 1, kInterleavedFrameBytes, avx2, narrow);
         for (uint32_t framesLeft = frameCount; framesLeft > 0;) {
             const uint32_t blockFrames = framesLeft < kBlockFrames ? framesLeft : kBlockFrames;
-            std::memset(block.left, 0, blockFrames * sizeof block.left[0]);
-            std::memset(block.right, 0, blockFrames * sizeof block.right[0]);
+            ClearSums(&block, blockFrames);
             if (audible) {
                 AddVoiceToBlock(&voices[v], &block, blockFrames, nullptr, avx2);
             } else {

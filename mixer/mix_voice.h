@@ -9,6 +9,7 @@
 // Frames summed per pass over the voices; bounds the accumulators on the stack.
 constexpr uint32_t kBlockFrames = 512;
 constexpr uint32_t kLastPositionFixed = kBufferSpanFixed - 1;
+constexpr uint32_t kSumsPastRun = 15;
 // An interleaved frame: the left sample, then the right one.
 constexpr uint32_t kInterleavedFrameBytes = 2 * sizeof(int16_t);
 
@@ -27,9 +28,11 @@ struct MixVoice {
 
 // Adds frameCount (at most kBlockFrames) frames of the voice to left[] and right[] and moves its
 // positions on. Neither position may reach its buffer's end within those frames. The AVX2 form
-// takes samples from 16-byte windows inside the buffers, or for steps above one sample a frame
-// gathers each as the top byte of the 4 bytes that end at it, reading up to 3 bytes in front of
-// a buffer (ignored): voiceBuffer and ringBuffer both have other fields of their Voice there.
+// works on 16 frames at a time and rewrites, unchanged, up to kSumsPastRun sums after the last
+// frame, so the arrays need that room. It takes samples from 16-byte windows inside the buffers,
+// or for steps above one sample a frame gathers each as the top byte of the 4 bytes that end at
+// it, reading up to 3 bytes in front of a buffer (ignored): voiceBuffer and ringBuffer both have
+// other fields of their Voice there.
 void AddVoicePortable(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount);
 void AddVoiceAvx2(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount);
 
