@@ -131,12 +131,16 @@ struct Destination {
     uint8_t* left;
     uint8_t* right;
     uint32_t frameStrideBytes;
-    bool narrowInterleaved;  // the AVX2 store applies: interleaved frames and a product that fits
+    bool narrowInterleaved;  // interleaved frames, and sums whose product with the gain fits 32 bits
+    bool avx2;
 };
 
 void StoreBlock(const MixBlock& block, uint32_t frameCount, uint32_t mixGain, Destination* destination) {
-    if (destination->narrowInterleaved) {
+    if (destination->narrowInterleaved && destination->avx2) {
         StoreInterleavedAvx2(block.left, block.right, frameCount, static_cast<int32_t>(mixGain), destination->left);
+    } else if (destination->narrowInterleaved) {
+        StoreInterleavedPortable(block.left, block.right, frameCount, static_cast<int32_t>(mixGain),
+                                 destination->left);
     } else {
         StoreFramesPortable(block.left, block.right, frameCount, mixGain, destination->left, destination->right,
                             destination->frameStrideBytes);
@@ -147,8 +151,8 @@ void StoreBlock(const MixBlock& block, uint32_t frameCount, uint32_t mixGain, De
 }
 
 Destination MakeDestination(void* left, void* right, uint32_t frameStrideBytes, bool avx2, bool narrowProducts) {
-    Destination destination{static_cast<uint8_t*>(left), static_cast<uint8_t*>(right), frameStrideBytes, false};
-    destination.narrowInterleaved = avx2 && narrowProducts && frameStrideBytes == kInterleavedFrameBytes &&
+    Destination destination{static_cast<uint8_t*>(left), static_cast<uint8_t*>(right), frameStrideBytes, false, avx2};
+    destination.narrowInterleaved = narrowProducts && frameStrideBytes == kInterleavedFrameBytes &&
                                     destination.right == destination.left + sizeof(int16_t);
     return destination;
 }

@@ -41,5 +41,7 @@ void AddVoiceAvx2(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frame
 void StoreFramesPortable(const int32_t* left, const int32_t* right, uint32_t frameCount, int64_t mixGain,
                          uint8_t* leftBytes, uint8_t* rightBytes, uint32_t frameStrideBytes);
 // The same into interleaved left-right frames, for sums whose product with mixGain fits 31 bits.
+void StoreInterleavedPortable(const int32_t* left, const int32_t* right, uint32_t frameCount, int32_t mixGain,
+                              uint8_t* frameBytes);
 void StoreInterleavedAvx2(const int32_t* left, const int32_t* right, uint32_t frameCount, int32_t mixGain,
                           uint8_t* frameBytes);
