@@ -74,6 +74,8 @@ TEST_F(FrameTest, PerTickSequences) {
         // Without a release a note cut only silences the note; the envelope goes on through its stages.
         {"note cut in the attack", kEnvelopeE, MakeStep(25, 1, 0xE, 0xC1), 12,
          VOICE(v.envelopeVolume * 100 + v.noteVolume), {546164, 1092200, 1638400}},
+        {"note cut in the decay", kEnvelopeE, MakeStep(25, 1, 0xE, 0xC4), 12,
+         VOICE(v.envelopeVolume * 100 + v.noteVolume), {546164, 1092264, 1638464, 1228864, 819200}},
         {"note cut in the sustain", kEnvelopeE, MakeStep(25, 1, 0xE, 0xC6), 12,
          VOICE(v.envelopeVolume * 100 + v.noteVolume), {546164, 1092264, 1638464, 1228864, 819264, 819264, 819200}},
         {"note cut in the release", kEnvelopeE, MakeStep(25, 1, 0xE, 0xCB), 12,
