@@ -146,7 +146,7 @@ void ExpectPositions(const Tune& tune, const ReferenceOutput& expected, const ch
     }
 }
 
-constexpr int kRounds = 1500;
+constexpr int kRounds = 2500;
 
 // The rounds alternate between the portable and the AVX2 mixing loops (portable only where the
 // processor lacks AVX2).
