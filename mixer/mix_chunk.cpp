@@ -70,7 +70,24 @@ void SkipVoice(MixVoice* voice, uint32_t frameCount) {
     if (voice->ringSamples != nullptr) voice->ringPosition += frameCount * voice->ringStep;
 }
 
+// Where a position is after frameCount (>= 1) frames of a step no longer than the buffer: the wrap
+// before each frame keeps every read inside the buffer, so before the last frame the position is
+// (start + (frameCount - 1) * step) mod span, and the last frame adds one step, unwrapped.
+uint32_t PositionAfter(uint32_t position, uint32_t step, uint32_t frameCount) {
+    const uint64_t start = position >= kBufferSpanFixed ? position % kBufferSpanFixed : position;
+    const uint64_t beforeLast = (start + uint64_t{frameCount - 1} * step) % kBufferSpanFixed;
+    return static_cast<uint32_t>(beforeLast + step);
+}
+
 void AdvanceVoice(MixVoice* voice, uint32_t frameCount) {
+    const bool shortSteps = voice->step <= kBufferSpanFixed &&
+                            (voice->ringSamples == nullptr || voice->ringStep <= kBufferSpanFixed);
+    if (shortSteps && frameCount > 0) {
+        voice->position = PositionAfter(voice->position, voice->step, frameCount);
+        if (voice->ringSamples != nullptr) voice->ringPosition = PositionAfter(voice->ringPosition, voice->ringStep, frameCount);
+        return;
+    }
+    // Longer steps, which the replay never makes, go run by run as the mix would.
     for (uint32_t done = 0; done < frameCount;) {
         const uint32_t runFrames = VoiceRunFrames(voice, frameCount - done);
         SkipVoice(voice, runFrames);
