@@ -56,7 +56,6 @@ const RENDER_WINDOW_FRAMES = 8192;
 // Large enough for any record above, and 8-aligned for the 64-bit fields.
 const RECORD_BYTES = 256;
 
-const latin1 = new TextDecoder('latin1');
 
 // The engine, instantiated: opens players. One instance serves any number of players.
 export class Ahx {
@@ -129,7 +128,9 @@ export class Ahx {
         const bytes = this.views.bytes;
         let end = pointer;
         while (bytes[end] !== 0) end++;
-        return latin1.decode(bytes.subarray(pointer, end));
+        // ISO 8859-1 maps each byte to the code point of its value. (No TextDecoder: audio worklets
+        // lack it.)
+        return String.fromCharCode(...bytes.subarray(pointer, end));
     }
 
     #openFailure(result, pointer, size) {
@@ -252,6 +253,18 @@ export class AhxPlayer {
             tempo: at(STATE.tempo), frame: Number(view.getBigUint64(this.#record + STATE.frame, true)),
             voiceMask: at(STATE.voiceMask), channels, voices,
         };
+    }
+
+    // Each channel's level (see state()) into out[0 ..], without making objects: for audio threads.
+    // Returns the channel count.
+    readLevels(out) {
+        this.#check(this.#lib.ahx_get_state(this.#handle, this.#record));
+        const view = this.#ahx.views.data;
+        const channels = Math.min(view.getUint32(this.#record + STATE.channels, true), out.length);
+        for (let c = 0; c < channels; c++) {
+            out[c] = view.getFloat32(this.#record + STATE.voices + c * STATE.voiceBytes + VOICE.level, true);
+        }
+        return channels;
     }
 
     // Position 0 to info.positions - 1: { tracks, transposes }, one entry per channel.
