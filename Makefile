@@ -36,7 +36,7 @@ web:
 test-web: build web
 	@sh scripts/install-deps.sh chromium
 	cd web && npm ci --no-audit --no-fund --loglevel=error
-	cd web && node --test test/
+	cd web && node --test test/*.test.mjs
 
 test: test-release test-sanitize test-web
 

@@ -61,6 +61,7 @@ function openModule(bytes, name, { autoplay }) {
     page.name = name;
     page.song = 0;
     page.voiceMask = ALL_VOICES;
+    page.maskChanges = [];
     page.frame = 0;
     page.position = player.info.songStarts[0];
     page.row = 0;
@@ -131,7 +132,7 @@ function showProgress() {
 
 function showLevels(levels) {
     levels.forEach((level, c) => {
-        if (page.meters[c]) page.meters[c].style.transform = `scaleX(${Math.min(1, level)})`;
+        if (page.meters[c]) page.meters[c].style.setProperty('--level', Math.min(1, level).toFixed(3));
     });
 }
 

@@ -48,3 +48,26 @@ export function firstDifference(actual, expected) {
     }
     return null;
 }
+
+// A static server on the loopback address for the built site, and for the test folder under /test/.
+export async function serveSite() {
+    const { createServer } = await import('node:http');
+    const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm' };
+    const testFolder = path.dirname(fileURLToPath(import.meta.url));
+    const server = createServer((request, response) => {
+        const url = new URL(request.url, 'http://localhost');
+        const file = url.pathname.startsWith('/test/')
+            ? path.join(testFolder, path.basename(url.pathname))
+            : path.join(site, path.basename(url.pathname === '/' ? 'index.html' : url.pathname));
+        try {
+            const body = readFileSync(file);
+            response.writeHead(200, { 'content-type': types[path.extname(file)] ?? 'application/octet-stream' });
+            response.end(body);
+        } catch {
+            response.writeHead(404);
+            response.end();
+        }
+    });
+    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+    return { url: `http://127.0.0.1:${server.address().port}/`, close: () => new Promise((resolve) => server.close(resolve)) };
+}
