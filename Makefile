@@ -2,7 +2,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-release test-sanitize test-web web demo bench clean
+.PHONY: all deps build test test-release test-sanitize test-web web web-deps demo bench bench-web clean
 
 all: build
 
@@ -32,11 +32,18 @@ web:
 	emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON
 	cmake --build build-web -j $(JOBS)
 
-# The web player against the native tool (which the release build makes), in node and in Chromium.
-test-web: build web
+# What the web player's tests and benchmark run with: Debian's Chromium and the pinned npm packages.
+web-deps:
 	@sh scripts/install-deps.sh chromium
 	cd web && npm ci --no-audit --no-fund --loglevel=error
+
+# The web player against the native tool (which the release build makes), in node and in Chromium.
+test-web: build web web-deps
 	cd web && node --test test/*.test.mjs
+
+# Render speed of the wasm in node and in Chromium against the native library.
+bench-web: build web web-deps
+	node bench/web_render_speed.mjs
 
 test: test-release test-sanitize test-web
 

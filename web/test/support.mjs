@@ -9,7 +9,7 @@ import { fileURLToPath } from 'node:url';
 import { loadAhx } from '../ahx.js';
 
 export const repo = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-const nativeBuild = process.env.AHX_BUILD_DIR ?? path.join(repo, 'build');
+export const nativeBuild = process.env.AHX_BUILD_DIR ?? path.join(repo, 'build');
 export const tool = path.join(nativeBuild, 'ahx');
 export const site = path.join(process.env.AHX_WEB_BUILD_DIR ?? path.join(repo, 'build-web'), 'site');
 export const webBuild = path.dirname(site);
