@@ -124,6 +124,7 @@ function showProgress() {
     const seconds = page.frame / page.context.sampleRate;
     ui.elapsed.textContent = formatTime(seconds);
     if (!page.seeking) ui.seek.value = String(seconds);
+    ui.seek.setAttribute('aria-valuetext', `${formatTime(seconds)} of ${ui.length.textContent}`);
     ui.play.classList.toggle('playing', page.playing);
     ui.play.setAttribute('aria-label', page.playing ? 'Pause' : 'Play');
     ui.where.textContent = `position ${page.position}, row ${page.row}`;

@@ -168,9 +168,22 @@ test('the WAV download equals the tool\'s WAV file', async () => {
     assert.equal(firstDifference(samples(downloaded), samples(written)), null);
 });
 
+test('a module dropped on the page plays', async () => {
+    const dropped = await page.evaluateHandle(([bytes, name]) => {
+        const transfer = new DataTransfer();
+        transfer.items.add(new File([new Uint8Array(bytes)], name));
+        return transfer;
+    }, [Array.from(readFileSync(modules.file('jingle.ahx'))), 'jingle.ahx']);
+    await page.dispatchEvent('main', 'drop', { dataTransfer: dropped });
+    await page.waitForFunction(() => document.getElementById('title').textContent === 'Pocket Jingle');
+    assert.match(await text('#details'), /jingle\.ahx · AHX revision 1 · 4 channels/);
+    const frame = await page.evaluate(() => window.ahxWebPlayer.frame);
+    await waitForFrame(frame + rate / 2);
+});
+
 test('a file that is not a module is refused with the reason, and the song stays', async () => {
     await page.setInputFiles('#file', { name: 'notes.txt', mimeType: 'text/plain', buffer: Buffer.from('Shopping: milk, tea') });
     await page.waitForSelector('#message:not([hidden])');
     assert.match(await text('#message'), /^Cannot open notes\.txt: not a module\./);
-    assert.equal(await text('#title'), 'Songs HVL');
+    assert.equal(await text('#title'), 'Pocket Jingle');
 });
