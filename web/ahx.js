@@ -56,7 +56,6 @@ const RENDER_WINDOW_FRAMES = 8192;
 // Large enough for any record above, and 8-aligned for the 64-bit fields.
 const RECORD_BYTES = 256;
 
-
 // The engine, instantiated: opens players. One instance serves any number of players.
 export class Ahx {
     #exports;

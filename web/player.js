@@ -312,7 +312,9 @@ async function start() {
         page.node.connect(page.context.destination);
     } catch (error) {
         ui.title.textContent = 'The player could not start';
-        showMessage(`This browser cannot run the player: ${error.message}`);
+        // Audio worklets exist only on https:// pages and on this machine's own addresses.
+        const reason = window.isSecureContext ? error.message : 'the page must come from https:// or from localhost';
+        showMessage(`This browser cannot run the player: ${reason}.`);
         return;
     }
     wireControls();

@@ -27,6 +27,7 @@ let server;
 let browser;
 let page;
 let rate;
+const pageErrors = [];
 
 before(async () => {
     modules = writeModules();
@@ -34,7 +35,8 @@ before(async () => {
     browser = await chromium.launch({ executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium', headless: true,
         args: CHROMIUM_FLAGS });
     page = await browser.newPage({ viewport: { width: 1200, height: 900 } });
-    page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
+    page.on('pageerror', (error) => pageErrors.push(error.message));
+    page.on('console', (message) => { if (message.type() === 'error') pageErrors.push(message.text()); });
     await page.goto(server.url);
 });
 
@@ -186,4 +188,8 @@ test('a file that is not a module is refused with the reason, and the song stays
     await page.waitForSelector('#message:not([hidden])');
     assert.match(await text('#message'), /^Cannot open notes\.txt: not a module\./);
     assert.equal(await text('#title'), 'Pocket Jingle');
+});
+
+test('the page reported no errors', () => {
+    assert.deepEqual(pageErrors, []);
 });
