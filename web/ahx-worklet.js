@@ -34,6 +34,8 @@ class AhxPlayerProcessor extends AudioWorkletProcessor {
     }
 
     receive(message) {
+        // Peaks heard before a jump do not belong to what plays after it.
+        if (message.type === 'open' || message.type === 'seek' || message.type === 'song') this.peaks.fill(0);
         try {
             this.apply(message);
         } catch (error) {

@@ -114,6 +114,7 @@ test('the demo song is there when the page opens, and plays when asked', async (
     await waitForFrame(before + 30 * rate);
     const [minutes, seconds] = (await text('#elapsed')).split(':').map(Number);
     assert.ok(minutes * 60 + seconds >= Math.floor(before / rate) + 30, `${minutes}:${seconds}`);
+    await waitForFrame(before + 31 * rate);  // the meters and the view a second on
     await page.screenshot({ path: SCREENSHOT });
 });
 
