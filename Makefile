@@ -2,7 +2,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-release test-sanitize test-threads fuzz demo bench soak clean
+.PHONY: all deps build test test-release test-sanitize test-threads test-web web web-deps fuzz demo bench bench-web soak clean
 
 all: build
 
@@ -59,7 +59,27 @@ test-threads: deps
 	cmake --build build-tsan -j $(JOBS) --target thread_tests
 	TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/threads/thread_tests
 
-test: test-release test-sanitize test-threads
+
+# The web player: build-web/site/ holds the WebAssembly engine, the page and the demo song.
+web:
+	@sh scripts/install-deps.sh emscripten
+	emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON
+	cmake --build build-web -j $(JOBS)
+
+# What the web player's tests and benchmark run with: Debian's Chromium and the pinned npm packages.
+web-deps:
+	@sh scripts/install-deps.sh chromium
+	cd web && npm ci --no-audit --no-fund --loglevel=error
+
+# The web player against the native tool (which the release build makes), in node and in Chromium.
+test-web: build web web-deps
+	cd web && node --test test/*.test.mjs
+
+# Render speed of the wasm in node and in Chromium against the native library.
+bench-web: build web web-deps
+	node bench/web_render_speed.mjs
+
+test: test-release test-sanitize test-threads test-web
 
 # Rewrites demo/*.hvl|ahx from their sources (only when they changed), rebuilds the tool that
 # embeds the song, renders it to demo.wav and the short AHX song beside the build.
@@ -77,4 +97,4 @@ soak: build
 	./build/bench/ahx_soak
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-web web/node_modules
