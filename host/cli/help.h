@@ -30,22 +30,46 @@ Options:
                      all renders every song, one output each (NAME-songN.wav)
   --seconds S        render exactly S seconds (decimals allowed) instead of the song's length
   --loops N          play until the song has repeated N times (default 1: once through)
+  --start S          begin S seconds into the song, exactly where a whole render would be;
+                     the length still counts from the song's start unless --seconds is given
   --fade S           fade out over the last S seconds (default 0: the output stays bit-exact)
-  --rate HZ          output sample rate, 8000 to 192000 (default 44100)
+  --mute LIST        silence channels, numbered from 1: a list like 1,3-5
+  --solo LIST        hear only these channels (with --mute too: these, less the muted ones)
+  --stems            one file per channel instead of the mix (NAME-chN.wav, NAME-songM-chN.wav
+                     with --song all), each that channel alone through the same panning, volume,
+                     mix gain and clipping; muted channels are written as silence
+  --separation P     stereo width in percent: 0 mono, 100 the module's own panning (default,
+                     output unchanged), up to 200 wider. Each frame becomes
+                       left'  = (left * (100 + P) + right * (100 - P)) / 200
+                       right' = (right * (100 + P) + left * (100 - P)) / 200
+                     rounded to the nearest whole number (halves away from zero) and clipped to
+                     16 bits
+  --rate HZ          output sample rate, 8000 to 192000 (default 44100; 48000 for Opus, which
+                     cannot encode 44100)
   --stereo M         stereo mode 0 (mono) to 4 (hard left/right) for AHX modules (default 0);
                      HVL modules carry their own and ignore it
-  --format F         wav, flac or raw; by default taken from the output name, else wav
+  --format F         wav, flac, ogg (Ogg Vorbis), opus, mp3, aiff or raw; by default taken from
+                     the output name (.wav .flac .ogg .oga .opus .mp3 .aiff .aif .raw), else wav.
+                     Ogg, Opus, MP3 and AIFF need a libsndfile that can write them; the tool
+                     says so when it cannot
+  --quality Q        0 (smallest) to 10 (best) for ogg, opus and mp3 (default: the encoder's)
   --force            overwrite existing output files
   -h, --help         show this help
 
 A song's length is the time until playback comes back to a step it has already played.
 Lengths are capped at 10 minutes unless --seconds asks for more.
 
+Files that hold text tags get the module's title, the software (ahx and its version) and a
+comment naming the format and the song ("HVL version 1, song 2 of 3"; stems add the channel).
+
 Examples:
   ahx render song.hvl                      writes song.wav
   ahx render song.ahx -o song.flac --loops 2 --fade 5
   ahx render *.hvl *.ahx -o converted/     one WAV per module
   ahx render song.hvl --song all           song-song0.wav, song-song1.wav, ...
+  ahx render song.hvl --stems -o stems/    stems/song-ch1.wav, stems/song-ch2.wav, ...
+  ahx render song.hvl --solo 1,2 --start 30 --seconds 10 -o part.ogg --quality 6
+  ahx render song.ahx --stereo 4 --separation 60 -o song.mp3
   ahx render song.hvl -o - | aplay -f cd
 )";
 

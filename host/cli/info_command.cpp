@@ -35,21 +35,6 @@ struct ModuleSummary {
     std::vector<std::string> instrumentNames;
 };
 
-// Names are 8-bit text of the old home-computer kind; read them as Latin-1 so any byte prints.
-std::string NameText(const char* name) {
-    std::string text;
-    for (size_t i = 0; name[i] != '\0'; ++i) {
-        const auto byte = static_cast<unsigned char>(name[i]);
-        if (byte < 0x80) {
-            text += static_cast<char>(byte);
-        } else {
-            text += static_cast<char>(0xC0 | (byte >> 6));
-            text += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return text;
-}
-
 // Text lines must stay one line each: control characters become '?'.
 std::string Printable(const std::string& text) {
     std::string out = text;
@@ -88,7 +73,7 @@ ModuleSummary Summarise(const ModuleFile& module) {
     s.ahx = IsAhx(module);
     s.formatName = s.ahx ? "AHX" : "HVL";
     s.version = info.version;
-    s.title = NameText(info.title);
+    s.title = TitleText(info.title);
     s.channels = info.channels;
     s.positions = info.positions;
     s.restartPosition = info.restart;
@@ -103,7 +88,7 @@ ModuleSummary Summarise(const ModuleFile& module) {
         ahx_measure_song(player.get(), song, 1, &summary.length);
         s.songs.push_back(summary);
     }
-    for (uint32_t i = 1; i <= info.instruments; ++i) s.instrumentNames.push_back(NameText(ahx_instrument_name(player.get(), i)));
+    for (uint32_t i = 1; i <= info.instruments; ++i) s.instrumentNames.push_back(TitleText(ahx_instrument_name(player.get(), i)));
     return s;
 }
 

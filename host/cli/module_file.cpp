@@ -81,6 +81,20 @@ ModuleFile BundledDemoSong() {
     return module;
 }
 
+std::string TitleText(const char* name) {
+    std::string text;
+    for (size_t i = 0; name[i] != '\0'; ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (byte < 0x80) {
+            text += static_cast<char>(byte);
+        } else {
+            text += static_cast<char>(0xC0 | (byte >> 6));
+            text += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return text;
+}
+
 bool IsAhx(const ModuleFile& module) { return module.header.format == AHX_FORMAT_AHX; }
 
 std::string DescribeFormat(const ModuleFile& module) {

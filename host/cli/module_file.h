@@ -34,6 +34,9 @@ ModuleFile BundledDemoSong();
 // "HVL version 1" / "AHX revision 2", from the header.
 std::string DescribeFormat(const ModuleFile& module);
 bool IsAhx(const ModuleFile& module);
+// A title or instrument name as UTF-8: names are 8-bit text of the old home-computer kind, read as
+// Latin-1 so that any byte prints.
+std::string TitleText(const char* name);
 
 // Opens the module for output at sampleRate and selects song; throws FileError with the library's reason.
 PlayerPtr OpenSong(const ModuleFile& module, uint32_t song, int32_t stereoMode, uint32_t sampleRate);
