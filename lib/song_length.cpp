@@ -1,4 +1,5 @@
-// How long a song plays before it comes back to a step it has already played.
+// How a song goes on: how long it plays before it comes back to a step it has already played, or
+// whether it stops on one, and which channels it uses on the way.
 #include <cstring>
 
 #include "lib/player.h"
@@ -7,11 +8,77 @@
 
 namespace {
 
+// A note delay armed before the song stood still can still fire and change the tempo; none is
+// longer than this many ticks.
+constexpr uint32_t kLongestNoteDelayTicks = 15;
+
 // Index of the step about to be processed in the played-steps flags, or -1 outside the song.
 int64_t StepKey(const Tune& tune) {
     if (tune.positionIndex < 0 || tune.positionIndex >= tune.positionCount) return -1;
     if (tune.stepIndex < 0 || tune.stepIndex >= static_cast<int16_t>(kMaxTrackLength)) return -1;
     return int64_t{tune.positionIndex} * kMaxTrackLength + tune.stepIndex;
+}
+
+// Channels whose step at the current position and row has a note.
+uint32_t ChannelsWithNotes(const Tune& tune) {
+    uint32_t channels = 0;
+    const Position& position = tune.positions[tune.positionIndex];
+    for (uint32_t c = 0; c < tune.channelCount && c < kMaxChannels; ++c) {
+        if (tune.tracks[position.track[c]].steps[tune.stepIndex].note != 0) channels |= 1u << c;
+    }
+    return channels;
+}
+
+struct SongWalk {
+    ahx_song_end end;
+    uint64_t ticks;
+    int16_t position;
+    int16_t row;
+    uint32_t channelsUsed;
+};
+
+// Plays the song the length tune was started on, counters only, until it has come back to a played
+// step `loops` times, stood still for good, or reached the cap.
+SongWalk WalkSong(ahx_player* player, uint32_t loops) {
+    Tune* tune = player->lengthTune;
+    const uint64_t framesPerTick = player->framesPerTick;
+    const uint64_t capFrames = uint64_t{AHX_LENGTH_CAP_SECONDS} * tune->mixFrequency;
+    const uint64_t maxTicks = (capFrames + framesPerTick - 1) / framesPerTick;
+    uint8_t* played = player->playedSteps;
+    const size_t flagBytes = size_t{tune->positionCount} * kMaxTrackLength;
+    std::memset(played, 0, flagBytes);
+
+    SongWalk walk{AHX_SONG_CUT, maxTicks, 0, 0, 0};
+    uint32_t endsSeen = 0;
+    // With tempo 0 the counters stand still and the same step is processed on every tick;
+    // that is the song being stuck, not the song coming back to a step.
+    bool countersMoved = true;
+    uint32_t stillTicks = 0;
+    SongWalk stop{AHX_SONG_STOPS, 0, 0, 0, 0};
+    for (uint64_t tick = 0; tick < maxTicks; ++tick) {
+        const bool stepTick = tune->stepWait <= 0;
+        const int64_t key = stepTick ? StepKey(*tune) : -1;
+        if (key >= 0 && countersMoved) {
+            if (played[key] != 0) {
+                if (++endsSeen == loops) return SongWalk{AHX_SONG_LOOPS, tick, tune->positionIndex, tune->stepIndex,
+                                                         walk.channelsUsed};
+                // The next pass starts here: only steps played again within it count.
+                std::memset(played, 0, flagBytes);
+            }
+            played[key] = 1;
+        }
+        if (key >= 0) walk.channelsUsed |= ChannelsWithNotes(*tune);
+        if (key >= 0 && stillTicks == 0) stop = SongWalk{AHX_SONG_STOPS, tick, tune->positionIndex, tune->stepIndex, 0};
+        // Only the counters matter here: no buffer is filled, nothing is mixed.
+        SkipTick(tune);
+        countersMoved = tune->tempo > 0;
+        stillTicks = countersMoved ? 0 : stillTicks + 1;
+        if (stillTicks > kLongestNoteDelayTicks) {
+            stop.channelsUsed = walk.channelsUsed;
+            return stop;
+        }
+    }
+    return walk;
 }
 
 }  // namespace
@@ -25,37 +92,26 @@ ahx_result ahx_measure_song(ahx_player* player, uint32_t song, uint32_t loops, a
         *length = ahx_length{0, 1};
         return AHX_OK;
     }
-
-    const uint64_t framesPerTick = player->framesPerTick;
+    const SongWalk walk = WalkSong(player, loops);
     const uint64_t capFrames = uint64_t{AHX_LENGTH_CAP_SECONDS} * tune->mixFrequency;
-    const uint64_t maxTicks = (capFrames + framesPerTick - 1) / framesPerTick;
-    uint8_t* played = player->playedSteps;
-    const size_t flagBytes = size_t{tune->positionCount} * kMaxTrackLength;
-    std::memset(played, 0, flagBytes);
+    *length = walk.end == AHX_SONG_LOOPS ? ahx_length{walk.ticks * player->framesPerTick, 1} : ahx_length{capFrames, 0};
+    return AHX_OK;
+}
 
-    uint32_t endsSeen = 0;
-    // With tempo 0 the counters stand still and the same step is processed on every tick;
-    // that is the song being stuck, not the song coming back to a step.
-    bool countersMoved = true;
-    for (uint64_t tick = 0; tick < maxTicks; ++tick) {
-        if (tune->stepWait <= 0 && countersMoved) {
-            const int64_t key = StepKey(*tune);
-            if (key >= 0) {
-                if (played[key] != 0) {
-                    if (++endsSeen == loops) {
-                        *length = ahx_length{tick * framesPerTick, 1};
-                        return AHX_OK;
-                    }
-                    // The next pass starts here: only steps played again within it count.
-                    std::memset(played, 0, flagBytes);
-                }
-                played[key] = 1;
-            }
-        }
-        // Only the counters matter here: no buffer is filled, nothing is mixed.
-        SkipTick(tune);
-        countersMoved = tune->tempo > 0;
+ahx_result ahx_summarise_song(ahx_player* player, uint32_t song, ahx_song_summary* summary) {
+    if (player == nullptr || summary == nullptr) return AHX_ERROR_INVALID_ARGUMENT;
+    Tune* tune = player->lengthTune;
+    if (StartSubsong(tune, song) == 0) return AHX_ERROR_NO_SUCH_SONG;
+    // Without positions nothing plays; it is over before it begins.
+    if (tune->positionCount == 0) {
+        *summary = ahx_song_summary{AHX_SONG_LOOPS, 0, 0, 0, 0};
+        return AHX_OK;
     }
-    *length = ahx_length{capFrames, 0};
+    const SongWalk walk = WalkSong(player, 1);
+    const uint64_t capFrames = uint64_t{AHX_LENGTH_CAP_SECONDS} * tune->mixFrequency;
+    const bool cut = walk.end == AHX_SONG_CUT;
+    *summary = ahx_song_summary{walk.end, cut ? capFrames : walk.ticks * player->framesPerTick,
+                                cut ? 0u : static_cast<uint32_t>(walk.position),
+                                cut ? 0u : static_cast<uint32_t>(walk.row), walk.channelsUsed};
     return AHX_OK;
 }
