@@ -7,14 +7,17 @@ inline constexpr std::string_view kToolHelp = R"(Usage: ahx COMMAND [OPTION...] 
 Plays AHX (THX) and HivelyTracker (HVL) modules into audio files and describes them.
 
 Commands:
-  render [FILE...]   render songs to WAV, FLAC or raw PCM (no FILE: the bundled demo song)
+  render [FILE...]   render songs to WAV, FLAC, Ogg Vorbis, Opus, MP3, AIFF or raw PCM
+                     (no FILE: the bundled demo song)
   info FILE...       show what a module holds and how long its songs play
+  check FILE...      report what in a module is damaged or will not play as written
 
 Options:
   -h, --help         show this help; `ahx COMMAND --help` explains a command
   --version          show the version
 
-Exit status: 0 success, 1 usage error, 2 a file could not be read or written.
+Exit status: 0 success, 1 usage error, 2 a file could not be read or written (for check: or
+the module is refused), 3 check found something in a module it could read.
 )";
 
 inline constexpr std::string_view kRenderHelp = R"(Usage: ahx render [FILE...] [OPTION...]
@@ -77,10 +80,41 @@ inline constexpr std::string_view kInfoHelp = R"(Usage: ahx info [--json] FILE..
 
 Shows each module's format and version, title, channels, positions and restart position, track
 length, tracks, instruments with their names, subsongs with their start positions, replay speed,
-stereo mode, mix gain, and how long each song plays as `ahx render` measures it (at 44100 Hz;
-a song that does not repeat within 10 minutes shows 10:00, and "ends":false in JSON).
+stereo mode, mix gain, and for each song how long it plays as `ahx render` measures it (at
+44100 Hz; a song that does not repeat within 10 minutes shows 10:00, and "ends":false in JSON),
+how it goes on (loops for ever from a step it has played, ends stuck on a step with tempo 0, or
+neither within 10 minutes; "end" in JSON, with "endPosition" and "endRow") and which channels
+play at least one note before then ("channelsUsed", numbered from 1).
 
 Options:
   --json             one JSON object per file, one per line, for scripts
   -h, --help         show this help
+)";
+
+inline constexpr std::string_view kCheckHelp = R"(Usage: ahx check [--json] FILE...
+
+Reads each module as the player does and reports, one line each with its place (file section,
+byte offset, and position, row, channel, track, instrument or song where they apply), everything
+it accepts only by mending and everything that will not play as the author may have meant:
+  restart position or subsong start beyond the positions, a stereo mode above 4, wave lengths
+  above 5, performance-list waveforms above 4, positions naming tracks the file does not store,
+  steps naming instruments that are not defined, notes above 60, position jumps beyond the
+  positions, a tempo of 0 (the song stops there for good), a song that never comes back to a
+  played step within 10 minutes, names running into the end of the file or longer than 127
+  bytes, a name table that ends early, and bytes after the last section.
+A module the player refuses is reported with the reason (not a module, unsupported version,
+truncated, beyond a limit) and the place. Positions, rows and tracks count from 0; channels
+from 1, as in `ahx render --mute`; instruments from 1.
+
+Options:
+  --json             one JSON object per file, one per line: file, result (clean, findings or
+                     unreadable) and findings, each with kind, section, its place, the value
+                     found and a message
+  -h, --help         show this help
+
+Exit status:
+  0  every file is clean
+  1  usage error
+  2  a file could not be read, or the player refuses it (whatever the other files hold)
+  3  every file could be read, and at least one has findings
 )";

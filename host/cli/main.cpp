@@ -33,13 +33,14 @@ int main(int argc, char** argv) {
         std::cout << "ahx " << ahx_version_string() << '\n';
         return kExitSuccess;
     }
-    if (command != "render" && command != "info") {
+    if (command != "render" && command != "info" && command != "check") {
         std::cerr << "ahx: unknown command " << command << " (see ahx --help)\n";
         return kExitUsage;
     }
 
     const std::vector<std::string_view> rest(arguments.begin() + 1, arguments.end());
     if (command == "info") return RunInfo(rest);
+    if (command == "check") return RunCheck(rest);
     // Renders stop between chunks so that their temporary files can be removed; info writes
     // nothing and keeps the default, immediate end.
     std::signal(SIGINT, OnInterrupt);

@@ -29,6 +29,11 @@ struct ModuleFile {
 
 // Reads and checks the header; throws FileError (not found, not a module, unsupported version...).
 ModuleFile ReadModuleFile(const std::string& path);
+// Reads the bytes only, whatever they hold; throws FileError when the file cannot be read.
+ModuleFile ReadModuleBytes(const std::string& path);
+// Why the library refuses a module, with the numbers a user needs: "too many positions: 1001, at
+// most 1000". header is what ahx_probe said.
+std::string RefusalReason(const ahx_probe_info& header, ahx_result result);
 ModuleFile BundledDemoSong();
 
 // "HVL version 1" / "AHX revision 2", from the header.
