@@ -13,36 +13,38 @@ namespace {
 
 constexpr uint32_t kCapMinutes = AHX_LENGTH_CAP_SECONDS / 60;
 
-// How a finding is named in JSON, and whether a file with it can still be played.
+// How a finding is named in JSON, and which of its values mean something.
 struct KindName {
     ahx_finding_kind kind;
     const char* name;
+    bool hasFound;
+    bool hasUsed;
 };
 
 constexpr KindName kKindNames[] = {
-    {AHX_FINDING_REFUSED, "refused"},
-    {AHX_FINDING_RESTART_BEYOND_END, "restart-beyond-end"},
-    {AHX_FINDING_SUBSONG_BEYOND_END, "subsong-beyond-end"},
-    {AHX_FINDING_STEREO_MODE, "stereo-mode-out-of-range"},
-    {AHX_FINDING_WAVE_LENGTH, "wave-length-out-of-range"},
-    {AHX_FINDING_PERF_WAVEFORM, "waveform-out-of-range"},
-    {AHX_FINDING_TRACK_NOT_STORED, "track-not-stored"},
-    {AHX_FINDING_INSTRUMENT_NOT_DEFINED, "instrument-not-defined"},
-    {AHX_FINDING_NOTE_OUT_OF_RANGE, "note-out-of-range"},
-    {AHX_FINDING_JUMP_BEYOND_END, "jump-beyond-end"},
-    {AHX_FINDING_TEMPO_ZERO, "tempo-zero"},
-    {AHX_FINDING_SONG_NEVER_REPEATS, "song-never-repeats"},
-    {AHX_FINDING_NAME_UNTERMINATED, "name-unterminated"},
-    {AHX_FINDING_NAME_TOO_LONG, "name-too-long"},
-    {AHX_FINDING_NAMES_MISSING, "names-missing"},
-    {AHX_FINDING_TRAILING_BYTES, "trailing-bytes"},
+    {AHX_FINDING_REFUSED, "refused", false, false},
+    {AHX_FINDING_RESTART_BEYOND_END, "restart-beyond-end", true, true},
+    {AHX_FINDING_SUBSONG_BEYOND_END, "subsong-beyond-end", true, true},
+    {AHX_FINDING_STEREO_MODE, "stereo-mode-out-of-range", true, true},
+    {AHX_FINDING_WAVE_LENGTH, "wave-length-out-of-range", true, true},
+    {AHX_FINDING_PERF_WAVEFORM, "waveform-out-of-range", true, true},
+    {AHX_FINDING_TRACK_NOT_STORED, "track-not-stored", true, false},
+    {AHX_FINDING_INSTRUMENT_NOT_DEFINED, "instrument-not-defined", true, false},
+    {AHX_FINDING_NOTE_OUT_OF_RANGE, "note-out-of-range", true, false},
+    {AHX_FINDING_JUMP_BEYOND_END, "jump-beyond-end", true, true},
+    {AHX_FINDING_TEMPO_ZERO, "tempo-zero", false, false},
+    {AHX_FINDING_SONG_NEVER_REPEATS, "song-never-repeats", false, false},
+    {AHX_FINDING_NAME_UNTERMINATED, "name-unterminated", false, false},
+    {AHX_FINDING_NAME_TOO_LONG, "name-too-long", true, true},
+    {AHX_FINDING_NAMES_MISSING, "names-missing", false, false},
+    {AHX_FINDING_TRAILING_BYTES, "trailing-bytes", true, false},
 };
 
-const char* KindName(ahx_finding_kind kind) {
+const KindName& KindOf(ahx_finding_kind kind) {
     for (const auto& entry : kKindNames) {
-        if (entry.kind == kind) return entry.name;
+        if (entry.kind == kind) return entry;
     }
-    return "unknown";
+    return kKindNames[0];
 }
 
 const char* SectionName(ahx_section section) {
@@ -127,7 +129,8 @@ std::string Place(const ahx_finding& f) {
 
 std::string Json(const ahx_finding& f, const ahx_probe_info& header) {
     std::ostringstream out;
-    out << "{\"kind\":\"" << KindName(f.kind) << "\",\"section\":\"" << SectionName(f.section) << '"';
+    const KindName& kind = KindOf(f.kind);
+    out << "{\"kind\":\"" << kind.name << "\",\"section\":\"" << SectionName(f.section) << '"';
     const std::pair<const char*, uint32_t> parts[] = {
         {"offset", f.offset},     {"song", f.song}, {"position", f.position},     {"row", f.row},
         {"channel", f.channel == AHX_NOWHERE ? AHX_NOWHERE : f.channel + 1}, {"track", f.track},
@@ -136,10 +139,10 @@ std::string Json(const ahx_finding& f, const ahx_probe_info& header) {
     for (const auto& [name, value] : parts) {
         if (value != AHX_NOWHERE) out << ",\"" << name << "\":" << value;
     }
-    if (f.kind != AHX_FINDING_TEMPO_ZERO && f.kind != AHX_FINDING_SONG_NEVER_REPEATS &&
-        f.kind != AHX_FINDING_NAME_UNTERMINATED && f.kind != AHX_FINDING_NAMES_MISSING) {
-        out << ",\"found\":" << f.found;
-    }
+    if (kind.hasFound) out << ",\"found\":" << f.found;
+    if (kind.hasUsed) out << ",\"used\":" << f.used;
+    // A refusal on a limit says what the header declares and the most there may be.
+    if (f.kind == AHX_FINDING_REFUSED && f.found != 0) out << ",\"found\":" << f.found << ",\"limit\":" << f.used;
     out << ",\"message\":" << JsonString(Message(f, header)) << '}';
     return out.str();
 }
