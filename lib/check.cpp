@@ -1,4 +1,6 @@
 // Checking a module: the loader's findings in the public form, and the songs that never repeat.
+#include <cstring>
+
 #include "lib/player.h"
 #include "loader/module_findings.h"
 
@@ -107,9 +109,13 @@ ahx_result ahx_check(const void* data, size_t size, ahx_finding_callback report,
 }
 
 const char* ahx_finding_text(ahx_finding_kind kind) {
-    if (kind == AHX_FINDING_SONG_NEVER_REPEATS) return kNeverRepeatsText;
+    // A C caller may pass any number; read it as a number, not as one of the enumeration's values.
+    static_assert(sizeof kind == sizeof(int), "a C enumeration is an int");
+    int number = 0;
+    std::memcpy(&number, &kind, sizeof number);
+    if (number == AHX_FINDING_SONG_NEVER_REPEATS) return kNeverRepeatsText;
     for (const KindEntry& entry : kKinds) {
-        if (entry.kind == kind) return entry.text;
+        if (entry.kind == number) return entry.text;
     }
     return "unknown finding";
 }

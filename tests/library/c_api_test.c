@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
     CHECK(ahx_check(bytes, size, count_finding, &findings) == AHX_OK && findings == 0);
     CHECK(ahx_check("THX", 3, count_finding, &findings) == AHX_ERROR_TRUNCATED && findings == 1);
     CHECK(strcmp(ahx_finding_text(AHX_FINDING_TRAILING_BYTES), "bytes after the last section") == 0);
+    /* C lets a caller pass any number; C++ callers cannot name one outside the enumeration. */
+    CHECK(strcmp(ahx_finding_text((ahx_finding_kind)99), "unknown finding") == 0);
 
     ahx_player* player = NULL;
     CHECK(ahx_open(bytes, size, NULL, &player) == AHX_OK && player != NULL);
