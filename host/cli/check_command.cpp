@@ -78,8 +78,7 @@ std::string Message(const ahx_finding& f, const ahx_probe_info& header) {
         case AHX_FINDING_RESTART_BEYOND_END:
             return "restart position " + found + " is beyond the positions; the song restarts at " + used;
         case AHX_FINDING_SUBSONG_BEYOND_END:
-            return "song " + std::to_string(f.song) + " starts at position " + found +
-                   ", beyond the positions; it starts at 0";
+            return "the song starts at position " + found + ", beyond the positions; it starts at 0";
         case AHX_FINDING_STEREO_MODE: return "stereo mode " + found + " is not 0 to 4; it plays as " + used;
         case AHX_FINDING_WAVE_LENGTH: return "wave length " + found + " is not 0 to 5; it plays as " + used;
         case AHX_FINDING_PERF_WAVEFORM:
@@ -113,12 +112,12 @@ std::string Place(const ahx_finding& f) {
     if (f.offset != AHX_NOWHERE) place << ", offset 0x" << std::hex << f.offset << std::dec;
     const std::pair<const char*, uint32_t> parts[] = {
         {"song", f.section == AHX_SECTION_SONG ? AHX_NOWHERE : f.song},
-        {"position", f.position == AHX_NOWHERE || f.section == AHX_SECTION_SONG ? AHX_NOWHERE : f.position},
-        {"row", f.section == AHX_SECTION_SONG ? AHX_NOWHERE : f.row},
+        {"position", f.section == AHX_SECTION_SONG ? AHX_NOWHERE : f.position},
         {"channel", f.channel == AHX_NOWHERE ? AHX_NOWHERE : f.channel + 1},
-        {"track", f.kind == AHX_FINDING_TRACK_NOT_STORED ? AHX_NOWHERE : f.track},
-        {"instrument", f.kind == AHX_FINDING_NAMES_MISSING || f.section == AHX_SECTION_NAMES ? AHX_NOWHERE
-                                                                                             : f.instrument},
+        {"track", f.track},
+        {"row", f.section == AHX_SECTION_SONG ? AHX_NOWHERE : f.row},
+        // Name findings name their instrument in the message, the title being instrument 0.
+        {"instrument", f.section == AHX_SECTION_NAMES ? AHX_NOWHERE : f.instrument},
         {"entry", f.entry},
     };
     for (const auto& [name, value] : parts) {

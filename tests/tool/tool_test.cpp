@@ -408,7 +408,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          "three.hvl: no findings\nrestart5.hvl: header, offset 0x8: restart position 5 is beyond the positions; the "
          "song restarts at 2\n"},
         {{"check", "stuck.hvl"}, 3, "",
-         "stuck.hvl: tracks, position 0, row 0, channel 1, track 2: tempo 0 stops the song here for good\n"
+         "stuck.hvl: tracks, position 0, channel 1, track 2, row 0: tempo 0 stops the song here for good\n"
          "stuck.hvl: song 0: never comes back to a played step within 10 minutes; it stops at position 0, row 0\n"},
         // Three positions of four channels end the HVL sections at 16 + 24: the file ends in the tracks.
         {{"check", "cut.hvl", "restart5.hvl"}, 2, "", "cut.hvl: tracks, offset 0x28: refused: truncated or damaged\n"},
