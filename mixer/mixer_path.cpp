@@ -5,12 +5,15 @@
 
 namespace {
 
+std::atomic<bool> portableForced{false};
+
+#if defined(__x86_64__)
 // What the processor answered: 0 not asked yet, then kNoAvx2 or kAvx2. Threads that ask at once
 // may both ask; they get the same answer. (A guarded static would pull in the C++ runtime, which
 // the C library does not link.)
 constexpr int kNoAvx2 = 1, kAvx2 = 2;
 std::atomic<int> processorAnswer{0};
-std::atomic<bool> portableForced{false};
+#endif
 
 bool ProcessorHasAvx2() {
 #if defined(__x86_64__)

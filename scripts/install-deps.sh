@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, when they are missing and we are root.
+# Packages that only one part needs (the web player's emscripten and chromium) come as arguments.
 set -eu
-needed="cmake g++ clang libgtest-dev libbenchmark-dev libsndfile1-dev pkgconf help2man"
+needed="cmake g++ clang libgtest-dev libbenchmark-dev libsndfile1-dev pkgconf help2man $*"
 missing=""
 for p in $needed; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
