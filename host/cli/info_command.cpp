@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "help.h"
 #include "module_file.h"
+#include "module_text.h"
 
 namespace {
 
@@ -34,30 +35,6 @@ struct ModuleSummary {
     std::vector<SongSummary> songs;
     std::vector<std::string> instrumentNames;
 };
-
-// Names are 8-bit text of the old home-computer kind; read them as Latin-1 so any byte prints.
-std::string NameText(const char* name) {
-    std::string text;
-    for (size_t i = 0; name[i] != '\0'; ++i) {
-        const auto byte = static_cast<unsigned char>(name[i]);
-        if (byte < 0x80) {
-            text += static_cast<char>(byte);
-        } else {
-            text += static_cast<char>(0xC0 | (byte >> 6));
-            text += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return text;
-}
-
-// Text lines must stay one line each: control characters become '?'.
-std::string Printable(const std::string& text) {
-    std::string out = text;
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    return out;
-}
 
 std::string JsonString(const std::string& text) {
     std::string out = "\"";

@@ -33,16 +33,17 @@ int main(int argc, char** argv) {
         std::cout << "ahx " << ahx_version_string() << '\n';
         return kExitSuccess;
     }
-    if (command != "render" && command != "info") {
+    if (command != "render" && command != "info" && command != "play") {
         std::cerr << "ahx: unknown command " << command << " (see ahx --help)\n";
         return kExitUsage;
     }
 
     const std::vector<std::string_view> rest(arguments.begin() + 1, arguments.end());
     if (command == "info") return RunInfo(rest);
-    // Renders stop between chunks so that their temporary files can be removed; info writes
-    // nothing and keeps the default, immediate end.
+    // Renders stop between chunks so that their temporary files can be removed, and the player
+    // gives the terminal back; info writes nothing and keeps the default, immediate end.
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
+    if (command == "play") return RunPlay(rest);
     return RunRender(rest);
 }

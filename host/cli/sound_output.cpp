@@ -1,0 +1,92 @@
+#include "sound_output.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+constexpr uint32_t kPreferredRate = 44100;
+constexpr uint32_t kLowestRate = 8000;
+constexpr uint32_t kHighestRate = 192000;
+constexpr uint32_t kChannels = 2;
+// A buffer of at least a fiftieth of a second (a power of two, as some drivers want): short enough
+// that a key is heard within a few buffers, long enough that a busy machine does not starve it.
+constexpr uint32_t kBuffersPerSecond = 50;
+// Buffers that must pass after the last sound before it has left the server's queue as well; the
+// servers SDL talks to keep about one buffer of their own.
+constexpr uint64_t kDrainBuffers = 4;
+constexpr auto kLongestDrain = std::chrono::seconds(1);
+
+uint32_t BufferFramesFor(uint32_t sampleRate) {
+    uint32_t frames = 1;
+    while (frames < sampleRate / kBuffersPerSecond) frames *= 2;
+    return frames;
+}
+
+extern "C" void SDLCALL FillDevice(void* deck, Uint8* bytes, int byteCount) {
+    FillBuffer(*static_cast<Deck*>(deck), reinterpret_cast<int16_t*>(bytes),
+               static_cast<size_t>(byteCount) / (kChannels * sizeof(int16_t)));
+}
+
+}  // namespace
+
+SoundOutput::SoundOutput(Deck& deck, const std::optional<std::string>& driver) : deck_(deck) {
+    // The command line's choice wins over SDL_AUDIODRIVER in the environment.
+    if (driver) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, driver->c_str(), SDL_HINT_OVERRIDE);
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "ahx");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "ahx play");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) throw NoAudioOutput(SDL_GetError());
+
+    SDL_AudioSpec wanted{};
+    wanted.freq = static_cast<int>(kPreferredRate);
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = kChannels;
+    wanted.samples = static_cast<Uint16>(BufferFramesFor(kPreferredRate));
+    wanted.callback = FillDevice;
+    wanted.userdata = &deck_;
+    SDL_AudioSpec obtained{};
+    // Only the rate may differ: the library renders at any rate, and SDL converts nothing else.
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    if (device_ == 0) {
+        const std::string reason = SDL_GetError();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        throw NoAudioOutput(reason);
+    }
+    sampleRate_ = static_cast<uint32_t>(obtained.freq);
+    bufferFrames_ = obtained.samples;
+    if (sampleRate_ < kLowestRate || sampleRate_ > kHighestRate) {
+        SDL_CloseAudioDevice(device_);
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        throw NoAudioOutput("the device plays at " + std::to_string(sampleRate_) + " Hz, outside 8000 to 192000");
+    }
+}
+
+SoundOutput::~SoundOutput() {
+    SDL_CloseAudioDevice(device_);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    SDL_Quit();
+}
+
+std::string SoundOutput::DriverName() const {
+    const char* name = SDL_GetCurrentAudioDriver();
+    return name != nullptr ? name : "";
+}
+
+void SoundOutput::Start() { SDL_PauseAudioDevice(device_, 0); }
+
+void SoundOutput::Drain() {
+    uint64_t target = 0;
+    {
+        const SoundLock lock(*this);
+        target = deck_.buffersFilled + kDrainBuffers;
+    }
+    const auto bufferTime = std::chrono::microseconds(1000000ull * bufferFrames_ / sampleRate_);
+    const auto deadline = std::chrono::steady_clock::now() + kLongestDrain;
+    while (std::chrono::steady_clock::now() < deadline) {
+        {
+            const SoundLock lock(*this);
+            if (deck_.buffersFilled >= target) return;
+        }
+        std::this_thread::sleep_for(bufferTime / 2);
+    }
+}
