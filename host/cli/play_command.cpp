@@ -72,7 +72,7 @@ int RunPlay(const std::vector<std::string_view>& arguments) {
         output.emplace(deck, options.driver);
     } catch (const NoAudioOutput& error) {
         std::cerr << "ahx: no audio output: " << error.what()
-                  << " (without one: ahx render FILE -o - | aplay -f cd)\n";
+                  << " (to listen without it: ahx render FILE -o - | aplay -f cd)\n";
         return kExitFileError;
     }
 

@@ -1,5 +1,8 @@
 #include "sound_output.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 
@@ -23,6 +26,28 @@ uint32_t BufferFramesFor(uint32_t sampleRate) {
     return frames;
 }
 
+// Sound libraries that SDL tries in turn print their own complaints (ALSA's run to eight lines when
+// there is no card); SDL's reason for the one that failed last says it in one. Stderr goes to
+// /dev/null while this lives.
+class QuietStderr {
+public:
+    QuietStderr() : saved_(::dup(STDERR_FILENO)) {
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+        if (null >= 0) ::close(null);
+    }
+    ~QuietStderr() {
+        if (saved_ < 0) return;  // nothing was redirected
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int saved_;
+};
+
 extern "C" void SDLCALL FillDevice(void* deck, Uint8* bytes, int byteCount) {
     FillBuffer(*static_cast<Deck*>(deck), reinterpret_cast<int16_t*>(bytes),
                static_cast<size_t>(byteCount) / (kChannels * sizeof(int16_t)));
@@ -35,6 +60,7 @@ SoundOutput::SoundOutput(Deck& deck, const std::optional<std::string>& driver) :
     if (driver) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, driver->c_str(), SDL_HINT_OVERRIDE);
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "ahx");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "ahx play");
+    const QuietStderr quiet;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) throw NoAudioOutput(SDL_GetError());
 
     SDL_AudioSpec wanted{};
