@@ -38,6 +38,7 @@ demo: build
 
 bench: build
 	./build/bench/ahx_bench
+	./build/bench/ahx_play_bench
 
 clean:
 	rm -rf build build-asan

@@ -98,7 +98,7 @@ void WriteBytes(const fs::path& file, const Bytes& bytes) {
 
 Frames ToFrames(const Bytes& bytes) {
     Frames frames(bytes.size() / (kChannels * sizeof(int16_t)) * kChannels);
-    std::memcpy(frames.data(), bytes.data(), frames.size() * sizeof(int16_t));
+    if (!frames.empty()) std::memcpy(frames.data(), bytes.data(), frames.size() * sizeof(int16_t));
     return frames;
 }
 

@@ -281,13 +281,14 @@ TEST(TerminalPlayer, ShowsTheSongAndItsKeysPauseSeekChangeSongAndQuit) {
                    s.name = "Key Test";
                    s.subsongs = {2, 5};
                })));
-    TmuxPane pane(folder.path, PlayerInPane(kDiskPaced, {"keys.hvl"}), 80, 24);
+    WriteModules(folder);
+    TmuxPane pane(folder.path, PlayerInPane(kDiskPaced, {"keys.hvl", "song.ahx"}), 80, 24);
     std::string screen;
     const auto shows = [&](const std::string& part) {
         return WaitUntil([&] { return Contains(screen = pane.Screen(), part); });
     };
     ASSERT_TRUE(shows("main song (+2 subsongs)")) << screen;
-    EXPECT_TRUE(Contains(ScreenLine(screen, 0), "[1/1]  keys.hvl")) << screen;
+    EXPECT_TRUE(Contains(ScreenLine(screen, 0), "[1/2]  keys.hvl")) << screen;
     EXPECT_TRUE(Contains(ScreenLine(screen, 1), "Key Test   HVL version 1, 4 channels")) << screen;
     EXPECT_TRUE(Contains(screen, "q quit")) << screen;
     EXPECT_TRUE(HasColour(pane.Screen(true)));
@@ -326,6 +327,12 @@ TEST(TerminalPlayer, ShowsTheSongAndItsKeysPauseSeekChangeSongAndQuit) {
     pane.Keys("<");
     EXPECT_TRUE(shows("main song (+2 subsongs)")) << screen;
 
+    pane.Keys("n");
+    EXPECT_TRUE(shows("[2/2]  song.ahx")) << screen;
+    EXPECT_TRUE(Contains(screen, "AHX revision 1, 4 channels")) << screen;
+    pane.Keys("p");
+    EXPECT_TRUE(shows("[1/2]  keys.hvl")) << screen;
+
     pane.Keys("?");
     EXPECT_TRUE(shows("solo that channel")) << screen;
     pane.Keys("x");
@@ -340,10 +347,11 @@ TEST(TerminalPlayer, ShowsTheSongAndItsKeysPauseSeekChangeSongAndQuit) {
     EXPECT_EQ(ReadText(folder / "err"), "");
 }
 
-TEST(TerminalPlayer, MuteAndSoloChangeTheSoundFromThatPointOn) {
+TEST(TerminalPlayer, LoopMuteAndSoloChangeTheSoundFromThatPointOn) {
     Scratch folder;
     WriteModules(folder);
-    TmuxPane pane(folder.path, PlayerInPane(kDiskPaced, {"busy8.hvl"}), 80, 24);
+    // Two seconds, then the player would move on and end, unless looping keeps the song going.
+    TmuxPane pane(folder.path, PlayerInPane(kDiskPaced, {"busy8.hvl", "--seconds", "2"}), 80, 24);
     std::string screen;
     const auto mutedChannels = [&] {
         const std::string meters = ScreenLine(screen = pane.Screen(), 5);
@@ -351,7 +359,10 @@ TEST(TerminalPlayer, MuteAndSoloChangeTheSoundFromThatPointOn) {
         for (size_t at = meters.find("off"); at != std::string::npos; at = meters.find("off", at + 1)) ++count;
         return count;
     };
-    ASSERT_TRUE(WaitUntil([&] { return Clock(screen = pane.Screen()).value_or(0) >= 100; })) << screen;
+    ASSERT_TRUE(WaitUntil([&] { return Contains(screen = pane.Screen(), "busy8.hvl"); })) << screen;
+    pane.Keys("l");
+    ASSERT_TRUE(WaitUntil([&] { return Contains(screen = pane.Screen(), "[loop]"); })) << screen;
+    ASSERT_TRUE(WaitUntil([&] { return Clock(screen = pane.Screen()).value_or(0) >= 250; })) << screen;
     pane.Keys("1");
     EXPECT_TRUE(WaitUntil([&] { return mutedChannels() == 1; })) << screen;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -368,28 +379,40 @@ TEST(TerminalPlayer, MuteAndSoloChangeTheSoundFromThatPointOn) {
     const size_t frames = all.size() / 2;
     const std::vector<Frames> heard = {all, MaskedRender(module, 0, 0, kAllChannels & ~1u, frames),
                                        MaskedRender(module, 0, 0, 1u << 2, frames)};
-    // Each for at least a tenth of a second: the keys were half a second apart.
+    // The song plays on past its two seconds; each part for at least a tenth of a second (the keys
+    // were half a second apart).
     EXPECT_EQ(CompareSwitchingCapture(ToFrames(ReadBytes(folder / "capture.raw")), heard, kRate / 10), "");
 }
 
-TEST(TerminalPlayer, CtrlCAndSigtermGiveTheTerminalBack) {
-    for (const bool terminate : {false, true}) {
-        SCOPED_TRACE(terminate ? "SIGTERM" : "Ctrl-C");
+TEST(TerminalPlayer, EveryWayOfEndingGivesTheTerminalBack) {
+    enum class Ending { kCtrlC, kSigterm, kPlaylistDone };
+    const struct {
+        const char* name;
+        Ending ending;
+        const char* seconds;
+        const char* exitCode;
+    } cases[] = {
+        {"Ctrl-C", Ending::kCtrlC, "60", "130\n"},
+        {"SIGTERM", Ending::kSigterm, "60", "130\n"},
+        {"the end of the playlist", Ending::kPlaylistDone, "1", "0\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         Scratch folder;
         WriteModules(folder);
-        TmuxPane pane(folder.path, PlayerInPane("NO_COLOR=1 " + kDiskPaced, {"busy8.hvl"}), 80, 24);
+        TmuxPane pane(folder.path, PlayerInPane("NO_COLOR=1 " + kDiskPaced, {"busy8.hvl", "--seconds", c.seconds}), 80, 24);
         std::string screen;
         ASSERT_TRUE(WaitUntil([&] { return Contains(screen = pane.Screen(), "busy8.hvl"); })) << screen;
         EXPECT_FALSE(HasColour(pane.Screen(true)));
-        if (terminate) {
+        if (c.ending == Ending::kSigterm) {
             const std::vector<pid_t> children = pane.Children();
             ASSERT_EQ(children.size(), 1u);
             ::kill(children[0], SIGTERM);
-        } else {
+        } else if (c.ending == Ending::kCtrlC) {
             pane.Keys("C-c");
         }
         ExpectSettingsRestored(folder);
-        EXPECT_EQ(ExitCode(folder), "130\n");
+        EXPECT_EQ(ExitCode(folder), c.exitCode);
         EXPECT_EQ(ReadText(folder / "err"), "");
     }
 }
