@@ -40,9 +40,7 @@ void FillBuffer(Deck& deck, int16_t* frames, size_t frameCount) {
     }
 }
 
-void SeekSlot(Deck& deck, DeckSlot& slot, uint64_t frame) {
+uint64_t SeekTarget(const Deck& deck, DeckSlot& slot, uint64_t frame) {
     ExtendLoop(deck, slot, frame);
-    const uint64_t target = std::min(frame, slot.endFrame);
-    ahx_seek(slot.player, target);
-    slot.frame = target;
+    return std::min(frame, slot.endFrame);
 }

@@ -27,6 +27,6 @@ struct Deck {
 // Fills frameCount interleaved stereo frames: the current song, then the queued one, then silence.
 void FillBuffer(Deck& deck, int16_t* frames, size_t frameCount);
 
-// Moves slot to frame (clamped to its end unless the deck loops, in which case the end moves on
-// by whole passes); exact, through the library's seek.
-void SeekSlot(Deck& deck, DeckSlot& slot, uint64_t frame);
+// Where a seek to frame lands: clamped to the slot's end, unless the deck loops, in which case the
+// end moves on by whole passes until it lies beyond frame.
+uint64_t SeekTarget(const Deck& deck, DeckSlot& slot, uint64_t frame);

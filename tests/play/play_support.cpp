@@ -264,28 +264,29 @@ CaptureComparison CompareCapture(const Frames& capture, const std::vector<Frames
     return result;
 }
 
-std::string CompareSwitchingCapture(const Frames& capture, const std::vector<Frames>& references,
-                                    size_t minimumFrames) {
+std::string CompareChangingCapture(const Frames& capture, const std::vector<HeardPart>& parts, size_t minimumFrames) {
     const size_t captureStart = LeadingSilence(capture);
-    const size_t songStart = LeadingSilence(references.at(0));
+    const size_t songStart = LeadingSilence(*parts.at(0).render);
     if (captureStart == FrameCount(capture)) return "the capture is silent";
     if (captureStart < songStart) return "the capture begins before the song";
     const size_t offset = captureStart - songStart;  // capture frame of the song's frame 0
     const size_t end = FrameCount(capture) - TrailingSilence(capture);
-    size_t which = 0, since = songStart;
-    for (size_t frame = songStart; offset + frame < end; ++frame) {
-        if (frame >= FrameCount(references[which])) return "the capture runs past the reference";
-        if (SameFrame(capture, offset + frame, references[which], frame)) continue;
-        const std::string where = " at song frame " + std::to_string(frame);
-        if (which + 1 == references.size()) return "no reference left for a change" + where;
-        if (frame - since < minimumFrames) return "reference " + std::to_string(which) + " too short" + where;
-        ++which;
-        since = frame;
-        if (!SameFrame(capture, offset + frame, references[which], frame)) {
-            return "reference " + std::to_string(which) + " does not take over" + where;
-        }
+    const auto heard = [&](size_t part, size_t played) {
+        const size_t songFrame = played + parts[part].framesAhead;
+        return songFrame < FrameCount(*parts[part].render) &&
+               SameFrame(capture, offset + played, *parts[part].render, songFrame);
+    };
+    size_t part = 0, since = songStart;
+    for (size_t played = songStart; offset + played < end; ++played) {
+        if (heard(part, played)) continue;
+        const std::string where = " at " + std::to_string(played) + " frames played";
+        if (part + 1 == parts.size()) return "no part left for a change" + where;
+        if (played - since < minimumFrames) return "part " + std::to_string(part) + " too short" + where;
+        ++part;
+        since = played;
+        if (!heard(part, played)) return "part " + std::to_string(part) + " does not follow" + where;
     }
-    if (which + 1 != references.size()) return "only " + std::to_string(which + 1) + " references were heard";
-    if (end - offset - since < minimumFrames) return "the last reference was heard too briefly";
+    if (part + 1 != parts.size()) return "only " + std::to_string(part + 1) + " parts were heard";
+    if (end - offset - since < minimumFrames) return "the last part was heard too briefly";
     return "";
 }

@@ -101,9 +101,14 @@ struct CaptureComparison {
 // told from a gap, so each edge only has to find at least that much silence.
 CaptureComparison CompareCapture(const Frames& capture, const std::vector<Frames>& segments, Gaps gaps);
 
-// Walks a capture whose sound switches from one render to the next (a key changed the channels
-// heard): leading silence, references[0] from the start, and at some frame references[1] from
-// that same frame of the song, and so on. Empty when the capture is exactly that, using every
-// reference for at least minimumFrames frames; else where it is not.
-std::string CompareSwitchingCapture(const Frames& capture, const std::vector<Frames>& references,
-                                    size_t minimumFrames);
+// One stretch of a capture whose sound changes on keys: the render it equals, and how far into
+// the song it is beyond the time the capture has played (a seek moves it on).
+struct HeardPart {
+    const Frames* render;
+    size_t framesAhead = 0;
+};
+
+// Walks such a capture: leading silence, then parts[0] from the song's start, and from some frame
+// on parts[1], and so on. Empty when the capture is exactly that, every part heard for at least
+// minimumFrames; else where it is not.
+std::string CompareChangingCapture(const Frames& capture, const std::vector<HeardPart>& parts, size_t minimumFrames);

@@ -347,7 +347,7 @@ TEST(TerminalPlayer, ShowsTheSongAndItsKeysPauseSeekChangeSongAndQuit) {
     EXPECT_EQ(ReadText(folder / "err"), "");
 }
 
-TEST(TerminalPlayer, LoopMuteAndSoloChangeTheSoundFromThatPointOn) {
+TEST(TerminalPlayer, LoopSeekMuteAndSoloChangeTheSoundFromThatPointOn) {
     Scratch folder;
     WriteModules(folder);
     // Two seconds, then the player would move on and end, unless looping keeps the song going.
@@ -363,6 +363,10 @@ TEST(TerminalPlayer, LoopMuteAndSoloChangeTheSoundFromThatPointOn) {
     pane.Keys("l");
     ASSERT_TRUE(WaitUntil([&] { return Contains(screen = pane.Screen(), "[loop]"); })) << screen;
     ASSERT_TRUE(WaitUntil([&] { return Clock(screen = pane.Screen()).value_or(0) >= 250; })) << screen;
+    const int64_t beforeSeek = Clock(screen).value_or(0);
+    pane.Keys("Right");
+    EXPECT_TRUE(WaitUntil([&] { return Clock(screen = pane.Screen()).value_or(0) >= beforeSeek + 500; })) << screen;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     pane.Keys("1");
     EXPECT_TRUE(WaitUntil([&] { return mutedChannels() == 1; })) << screen;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -374,14 +378,18 @@ TEST(TerminalPlayer, LoopMuteAndSoloChangeTheSoundFromThatPointOn) {
     ExpectSettingsRestored(folder);
     EXPECT_EQ(ExitCode(folder), "0\n");
 
+    // The song as it goes on past its two seconds, looping, with every channel and then as heard
+    // after each key; the seek jumps exactly five seconds on from the frame where it lands.
     const Bytes& module = Modules().at("busy8.hvl");
-    const Frames all = Expected(folder.path, {"busy8.hvl"});
-    const size_t frames = all.size() / 2;
-    const std::vector<Frames> heard = {all, MaskedRender(module, 0, 0, kAllChannels & ~1u, frames),
-                                       MaskedRender(module, 0, 0, 1u << 2, frames)};
-    // The song plays on past its two seconds; each part for at least a tenth of a second (the keys
-    // were half a second apart).
-    EXPECT_EQ(CompareSwitchingCapture(ToFrames(ReadBytes(folder / "capture.raw")), heard, kRate / 10), "");
+    const Frames all = Expected(folder.path, {"busy8.hvl", 0, {"--seconds", "20"}});
+    const size_t frames = all.size() / 2, fiveSeconds = 5 * kRate;
+    const Frames notFirst = MaskedRender(module, 0, 0, kAllChannels & ~1u, frames);
+    const Frames third = MaskedRender(module, 0, 0, 1u << 2, frames);
+    // Each for at least a tenth of a second: the keys were half a second apart.
+    EXPECT_EQ(CompareChangingCapture(ToFrames(ReadBytes(folder / "capture.raw")),
+                                     {{&all}, {&all, fiveSeconds}, {&notFirst, fiveSeconds}, {&third, fiveSeconds}},
+                                     kRate / 10),
+              "");
 }
 
 TEST(TerminalPlayer, EveryWayOfEndingGivesTheTerminalBack) {
