@@ -5,7 +5,7 @@
 
 namespace {
 
-void Silence(int16_t* frames, size_t frameCount) { std::memset(frames, 0, frameCount * 2 * sizeof(int16_t)); }
+void Silence(int16_t* frames, size_t frameCount) { std::memset(frames, 0, frameCount * kSamplesPerFrame * sizeof(int16_t)); }
 
 // A looping song's end moves on by a pass each time it is reached; a song without passes (no
 // positions) has nothing to repeat and ends.
@@ -35,7 +35,7 @@ void FillBuffer(Deck& deck, int16_t* frames, size_t frameCount) {
         const size_t runFrames = static_cast<size_t>(std::min<uint64_t>(frameCount, slot.endFrame - slot.frame));
         ahx_render_s16(slot.player, frames, runFrames);
         slot.frame += runFrames;
-        frames += runFrames * 2;
+        frames += runFrames * kSamplesPerFrame;
         frameCount -= runFrames;
     }
 }

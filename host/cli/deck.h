@@ -7,6 +7,9 @@
 
 #include "ahx/ahx.h"
 
+// Frames are interleaved stereo: left, then right.
+constexpr size_t kSamplesPerFrame = 2;
+
 struct DeckSlot {
     ahx_player* player = nullptr;  // owned by the main thread; null: empty slot
     uint64_t frame = 0;            // frames since the song started: where the player is

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr uint32_t kTicksPerSecondPerMultiplier = 50;
-
 DeckSlot SlotOf(const std::unique_ptr<QueuedSong>& song) {
     if (!song) return DeckSlot{};
     ahx_state state{};
@@ -268,7 +266,10 @@ PlayView PlaySession::Snapshot(uint32_t rowsAround) const {
     view.position = state.position;
     view.row = state.row;
     view.tempo = state.tempo;
-    for (uint32_t c = 0; c < info.channels && c < kMostChannels; ++c) view.levels[c] = state.voices[c].level;
+    // Paused, the last levels would stand still; the meters fall instead.
+    for (uint32_t c = 0; c < info.channels && c < kMostChannels && !deck_.paused; ++c) {
+        view.levels[c] = state.voices[c].level;
+    }
     ahx_position position{};
     if (ahx_get_position(song.player.get(), state.position, &position) != AHX_OK) return view;  // no positions
     view.firstRow = state.row > rowsAround ? state.row - rowsAround : 0;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
@@ -27,7 +28,8 @@ struct QueuedSong {
     bool endsByItself = true;  // false: the song does not come back to a played step within the cap
 };
 
-constexpr uint32_t kMostChannels = 16;
+// The most channels a module has: one state per voice in the library's playback state.
+constexpr uint32_t kMostChannels = std::size(ahx_state{}.voices);
 
 // What a display shows, copied out under the lock.
 struct PlayView {

@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr uint32_t kLowestRate = 8000;
-constexpr uint32_t kHighestRate = 192000;
 
 struct RenderOptions {
     std::vector<std::string> files;

@@ -6,12 +6,11 @@
 #include <chrono>
 #include <thread>
 
+#include "option_limits.h"
+
 namespace {
 
 constexpr uint32_t kPreferredRate = 44100;
-constexpr uint32_t kLowestRate = 8000;
-constexpr uint32_t kHighestRate = 192000;
-constexpr uint32_t kChannels = 2;
 // A buffer of at least a fiftieth of a second (a power of two, as some drivers want): short enough
 // that a key is heard within a few buffers, long enough that a busy machine does not starve it.
 constexpr uint32_t kBuffersPerSecond = 50;
@@ -50,7 +49,7 @@ private:
 
 extern "C" void SDLCALL FillDevice(void* deck, Uint8* bytes, int byteCount) {
     FillBuffer(*static_cast<Deck*>(deck), reinterpret_cast<int16_t*>(bytes),
-               static_cast<size_t>(byteCount) / (kChannels * sizeof(int16_t)));
+               static_cast<size_t>(byteCount) / (kSamplesPerFrame * sizeof(int16_t)));
 }
 
 }  // namespace
@@ -66,7 +65,7 @@ SoundOutput::SoundOutput(Deck& deck, const std::optional<std::string>& driver) :
     SDL_AudioSpec wanted{};
     wanted.freq = static_cast<int>(kPreferredRate);
     wanted.format = AUDIO_S16SYS;
-    wanted.channels = kChannels;
+    wanted.channels = static_cast<Uint8>(kSamplesPerFrame);
     wanted.samples = static_cast<Uint16>(BufferFramesFor(kPreferredRate));
     wanted.callback = FillDevice;
     wanted.userdata = &deck_;
