@@ -2,7 +2,7 @@
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test test-release test-sanitize demo bench clean
+.PHONY: all deps build test test-release test-sanitize test-web web web-deps demo bench bench-web clean
 
 all: build
 
@@ -26,7 +26,26 @@ test-sanitize: deps
 	cmake --build build-asan -j $(JOBS)
 	ctest --test-dir build-asan --output-on-failure
 
-test: test-release test-sanitize
+# The web player: build-web/site/ holds the WebAssembly engine, the page and the demo song.
+web:
+	@sh scripts/install-deps.sh emscripten
+	emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON
+	cmake --build build-web -j $(JOBS)
+
+# What the web player's tests and benchmark run with: Debian's Chromium and the pinned npm packages.
+web-deps:
+	@sh scripts/install-deps.sh chromium
+	cd web && npm ci --no-audit --no-fund --loglevel=error
+
+# The web player against the native tool (which the release build makes), in node and in Chromium.
+test-web: build web web-deps
+	cd web && node --test test/*.test.mjs
+
+# Render speed of the wasm in node and in Chromium against the native library.
+bench-web: build web web-deps
+	node bench/web_render_speed.mjs
+
+test: test-release test-sanitize test-web
 
 # Rewrites demo/*.hvl|ahx from their sources (only when they changed), rebuilds the tool that
 # embeds the song, renders it to demo.wav and the short AHX song beside the build.
@@ -41,4 +60,4 @@ bench: build
 	./build/bench/ahx_play_bench
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-web web/node_modules

@@ -45,6 +45,8 @@ void BM_DecodeSixteenVoices(benchmark::State& state) { DecodeSong(state, BusySon
 void BM_DecodeRingModulation(benchmark::State& state) { DecodeSong(state, RingSong()); }
 void BM_DecodeNoise(benchmark::State& state) { DecodeSong(state, NoiseSong()); }
 
+void BM_DecodeWorstCase(benchmark::State& state) { DecodeSong(state, WorstCaseSong()); }
+
 void BM_DecodeSpeedMultiplier4(benchmark::State& state) {
     ModuleDescription song = BusySong(4);
     song.speedMultiplier = 4;
@@ -59,3 +61,4 @@ BENCHMARK(BM_DecodeSixteenVoices)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeRingModulation)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeNoise)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSpeedMultiplier4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeWorstCase)->Unit(benchmark::kMillisecond);

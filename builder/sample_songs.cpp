@@ -87,6 +87,23 @@ ModuleDescription RingSong() {
     return d;
 }
 
+ModuleDescription WorstCaseSong() {
+    ModuleDescription d;
+    d.name = "Worst case";
+    d.speedMultiplier = 4;
+    d.mixGainPercent = 200 / 16;
+    for (const uint8_t ring : {kPerfRingTriangle, kPerfRingSawtooth}) {
+        for (const uint8_t waveLength : {5, 3, 1}) {
+            BuiltInstrument in = Instrument(kSquare, waveLength);
+            in.perfList[0].commands[1] = ring;
+            in.perfList[0].params[1] = 0x8D;  // ring note relative: an octave above the voice
+            d.instruments.push_back(in);
+        }
+    }
+    FillSong(&d, 16, static_cast<uint8_t>(d.instruments.size()));
+    return d;
+}
+
 ModuleDescription NoiseSong() {
     ModuleDescription d;
     d.name = "Noise";

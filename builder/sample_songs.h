@@ -8,6 +8,9 @@
 ModuleDescription BusySong(uint16_t channelCount);
 // Four channels whose instruments all ring-modulate their waveform.
 ModuleDescription RingSong();
+// The most work per second of output: sixteen channels at four ticks per fiftieth, every instrument a
+// square with its width and filter sweeping, ring-modulated by a triangle or a sawtooth.
+ModuleDescription WorstCaseSong();
 // Four channels of noise: a new 640-sample window on every tick.
 ModuleDescription NoiseSong();
 // The largest module the formats allow in positions, tracks, instruments and performance lists.

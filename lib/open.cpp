@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "lib/keyframes.h"
 #include "lib/player.h"
 #include "mixer/mixer.h"
 #include "waves/wave_bank.h"
@@ -106,21 +107,25 @@ ahx_result ahx_open(const void* data, size_t size, const ahx_settings* settings,
     ModuleProbe probe{};
     Tune* tune = LoadTuneWithProbe(bytes, byteCount, wanted.stereo_mode, wanted.sample_rate, &probe);
     if (tune == nullptr) return ResultOf(probe.status);
-    // Counted before anything else is allocated: the played-step flags of the length measure.
+    // Counted before anything else is allocated: the played-step flags of the length measure and
+    // the keyframes for seeking.
     const size_t stepFlagBytes = size_t{tune->positionCount} * kMaxTrackLength;
-    Tune* lengthTune = LoadTune(bytes, byteCount, wanted.stereo_mode, wanted.sample_rate);
+    const size_t keyframeBytes = KeyframeBytes(tune->channelCount);
     uint8_t* playedSteps = static_cast<uint8_t*>(std::malloc(stepFlagBytes > 0 ? stepFlagBytes : 1));
+    uint8_t* keyframes = static_cast<uint8_t*>(std::calloc(kKeyframeSlots, keyframeBytes));
     auto* opened = static_cast<ahx_player*>(std::calloc(1, sizeof(ahx_player)));
-    if (lengthTune == nullptr || playedSteps == nullptr || opened == nullptr) {
+    if (playedSteps == nullptr || keyframes == nullptr || opened == nullptr) {
         FreeTune(tune);
-        FreeTune(lengthTune);
         std::free(playedSteps);
+        std::free(keyframes);
         std::free(opened);
         return AHX_ERROR_OUT_OF_MEMORY;
     }
     opened->tune = tune;
-    opened->lengthTune = lengthTune;
     opened->playedSteps = playedSteps;
+    opened->keyframes = keyframes;
+    opened->keyframeBytes = static_cast<uint32_t>(keyframeBytes);
+    opened->recordingKeyframes = true;
     opened->audibleVoices = kAllVoices;
     opened->framesPerTick = FramesPerTick(tune);
     FillInfo(opened, probe.format, probe.version);
@@ -132,7 +137,7 @@ ahx_result ahx_open(const void* data, size_t size, const ahx_settings* settings,
 void ahx_close(ahx_player* player) {
     if (player == nullptr) return;
     FreeTune(player->tune);
-    FreeTune(player->lengthTune);
     std::free(player->playedSteps);
+    std::free(player->keyframes);
     std::free(player);
 }

@@ -2,7 +2,9 @@
 // that any request size and any seek land on exactly the frames a whole render would give.
 #include <cstring>
 
+#include "lib/keyframes.h"
 #include "lib/player.h"
+#include "lib/tick_driver.h"
 #include "mixer/mixer.h"
 #include "replay/replay.h"
 
@@ -11,38 +13,6 @@ namespace {
 // Frames converted to floats per pass; the 16-bit samples wait on the stack.
 constexpr uint32_t kFloatPassFrames = 512;
 constexpr float kFullScale = 32768.0f;
-
-// How a tick is run: for listening, or for skipping (no buffer copies, nothing mixed).
-enum class TickMode { kPlay, kSkip };
-
-void StartTick(ahx_player* player, TickMode mode) {
-    Tune* tune = player->tune;
-    // A step tick plays the step the counters point at; later ticks keep playing it.
-    if (tune->stepWait <= 0) {
-        player->heardPosition = tune->positionIndex;
-        player->heardRow = tune->stepIndex;
-        player->heardTick = 0;
-    } else {
-        ++player->heardTick;
-    }
-    if (mode == TickMode::kPlay) {
-        PlayTick(tune);
-    } else {
-        SkipTick(tune);
-    }
-    player->framesLeftInTick = player->framesPerTick;
-}
-
-// Frames of the current tick that can go out now, starting a tick first when the last one is done.
-uint32_t NextRunFrames(ahx_player* player, uint64_t framesWanted, TickMode mode) {
-    if (player->framesLeftInTick == 0) StartTick(player, mode);
-    return framesWanted < player->framesLeftInTick ? static_cast<uint32_t>(framesWanted) : player->framesLeftInTick;
-}
-
-void FinishRun(ahx_player* player, uint32_t runFrames) {
-    player->framesLeftInTick -= runFrames;
-    player->frame += runFrames;
-}
 
 void RenderInterleaved(ahx_player* player, int16_t* frames, size_t frameCount) {
     if (player->metering) std::memset(player->voicePeaks, 0, sizeof player->voicePeaks);
@@ -60,6 +30,7 @@ void RenderInterleaved(ahx_player* player, int16_t* frames, size_t frameCount) {
 }  // namespace
 
 void RestartSong(ahx_player* player, uint32_t song) {
+    if (song != player->song) ForgetKeyframes(player);
     StartSubsong(player->tune, song);
     player->song = song;
     player->framesLeftInTick = 0;
@@ -118,19 +89,10 @@ ahx_result ahx_render_stems_s16(ahx_player* player, int16_t* const* stems, size_
 
 ahx_result ahx_seek(ahx_player* player, uint64_t frame) {
     if (player == nullptr) return AHX_ERROR_INVALID_ARGUMENT;
-    // Backwards means from the song's start again: the replay cannot run in reverse.
+    RestoreNearestKeyframe(player, frame);
+    // Backwards without a snapshot means from the song's start again: the replay cannot run in reverse.
     if (frame < player->frame) RestartSong(player, player->song);
-    uint64_t framesLeft = frame - player->frame;
-    bool skippedTick = false;
-    while (framesLeft > 0) {
-        skippedTick |= player->framesLeftInTick == 0;
-        const uint32_t runFrames = NextRunFrames(player, framesLeft, TickMode::kSkip);
-        AdvanceVoices(player->tune, runFrames);
-        framesLeft -= runFrames;
-        FinishRun(player, runFrames);
-    }
-    // The skipped ticks left the voice buffers as they were; the rest of the current tick needs them.
-    if (skippedTick) RefillVoiceBuffers(player->tune);
+    if (SkipFrames(player, frame - player->frame)) RebuildVoiceBuffers(player);
     std::memset(player->voicePeaks, 0, sizeof player->voicePeaks);
     return AHX_OK;
 }

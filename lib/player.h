@@ -6,13 +6,15 @@
 #include "loader/tune.h"
 
 struct ahx_player {
-    Tune* tune;             // what plays
-    Tune* lengthTune;       // a second parse of the same module, for measuring without disturbing play
-    uint8_t* playedSteps;   // positionCount * kMaxTrackLength flags, for measuring
+    Tune* tune;
+    uint8_t* playedSteps;  // positionCount * kMaxTrackLength flags, for measuring song lengths
+    uint8_t* keyframes;    // kKeyframeSlots snapshots of keyframeBytes each (lib/keyframes.h)
+    uint32_t keyframeBytes;
     ahx_info info;
     uint32_t song;
     uint32_t audibleVoices;
     bool metering;
+    bool recordingKeyframes;    // off while a length is measured for another song
     uint32_t framesPerTick;
     uint32_t framesLeftInTick;  // frames the current tick still has to mix; 0: the next frame starts a tick
     uint64_t frame;             // frames since the song started
@@ -25,5 +27,6 @@ struct ahx_player {
 
 // Maps the engine's reason for refusing a module onto the public result.
 ahx_result ResultOf(LoadStatus status);
-// Puts the player at the first frame of song, which the caller has checked exists.
+// Puts the player at the first frame of song, which the caller has checked exists. Keyframes of
+// another song are forgotten.
 void RestartSong(ahx_player* player, uint32_t song);

@@ -1,34 +1,32 @@
 // Point-sampling mixer: every voice loops over its 640-sample buffer with a 16.16 step, optionally
 // multiplied by its ring buffer, scaled by volume and pan gains; the sums are scaled by mixGain.
+// Voices are added one after the other into a block of sums. A voice's path through its buffers
+// does not depend on the others, so each one runs up to its own buffer ends, not everyone's.
 #include <cstdint>
 #include <cstring>
 
 #include "loader/tune.h"
+#include "mixer/mix_voice.h"
 #include "mixer/mixer.h"
+#include "mixer/mixer_path.h"
 
 namespace {
 
-constexpr uint32_t kLastPositionFixed = kBufferSpanFixed - 1;
-// Frames summed per pass over the voices; bounds the accumulators on the stack.
-constexpr uint32_t kBlockFrames = 512;
-
-// What one voice contributes during a call, copied from its Voice when the call starts.
-struct MixVoice {
-    const int8_t* samples;
-    const int8_t* ringSamples;  // null: no ring modulation
-    uint32_t position;
-    uint32_t step;
-    uint32_t ringPosition;
-    uint32_t ringStep;
-    int32_t volume;
-    int32_t gainLeft;
-    int32_t gainRight;
-};
-
 struct MixBlock {
-    int32_t left[kBlockFrames];
-    int32_t right[kBlockFrames];
+    int32_t left[kBlockFrames + kSumsPastRun];
+    int32_t right[kBlockFrames + kSumsPastRun];
 };
+
+// Zeroes the sums of a block's frames and the room after them.
+void ClearSums(MixBlock* block, uint32_t frameCount) {
+    std::memset(block->left, 0, (frameCount + kSumsPastRun) * sizeof block->left[0]);
+    std::memset(block->right, 0, (frameCount + kSumsPastRun) * sizeof block->right[0]);
+}
+
+// Bounds |sum| x mixGain below 2^31, where 32-bit products give the 64-bit results.
+constexpr uint64_t kNarrowProductLimit = uint64_t{1} << 31;
+// Largest magnitude of a voice term before panning: sample (or ring product) 128 times volume 255.
+constexpr uint64_t kLargestVoiceValue = 128 * 255;
 
 MixVoice CopyVoice(const Voice& voice) {
     MixVoice copy;
@@ -55,76 +53,14 @@ uint32_t WrapAndMeasure(uint32_t* position, uint32_t step) {
     return (kLastPositionFixed - *position) / step + 1;
 }
 
-uint32_t RunFrames(MixVoice* voices, uint32_t voiceCount, uint32_t framesWanted) {
+// Frames the voice can play before either of its positions reaches a buffer end, at most framesWanted.
+uint32_t VoiceRunFrames(MixVoice* voice, uint32_t framesWanted) {
     uint32_t runFrames = framesWanted;
-    for (uint32_t v = 0; v < voiceCount; ++v) {
-        MixVoice& voice = voices[v];
-        const uint32_t plain = WrapAndMeasure(&voice.position, voice.step);
-        if (plain < runFrames) runFrames = plain;
-        if (voice.ringSamples == nullptr) continue;
-        const uint32_t ring = WrapAndMeasure(&voice.ringPosition, voice.ringStep);
-        if (ring < runFrames) runFrames = ring;
-    }
-    return runFrames;
-}
-
-// Each voice term is floored on its own (arithmetic shift), as the sum of the floors. The volume
-// and the pan gain are multiplied first: (s * volume) * gain is the same product in fewer steps.
-void AddPlainVoice(MixVoice* voice, MixBlock* block, uint32_t frameCount) {
-    const int8_t* samples = voice->samples;
-    uint32_t position = voice->position;
-    const uint32_t step = voice->step;
-    const int32_t scaleLeft = voice->volume * voice->gainLeft;
-    const int32_t scaleRight = voice->volume * voice->gainRight;
-    for (uint32_t i = 0; i < frameCount; ++i) {
-        const int32_t sample = samples[position >> 16];
-        block->left[i] += (sample * scaleLeft) >> 7;
-        block->right[i] += (sample * scaleRight) >> 7;
-        position += step;
-    }
-    voice->position = position;
-}
-
-// The ring sample acts as a signed multiplier r / 128 on the voice sample, before the volume.
-void AddRingVoice(MixVoice* voice, MixBlock* block, uint32_t frameCount) {
-    const int8_t* samples = voice->samples;
-    const int8_t* ringSamples = voice->ringSamples;
-    uint32_t position = voice->position;
-    uint32_t ringPosition = voice->ringPosition;
-    const uint32_t step = voice->step;
-    const uint32_t ringStep = voice->ringStep;
-    const int32_t scaleLeft = voice->volume * voice->gainLeft;
-    const int32_t scaleRight = voice->volume * voice->gainRight;
-    for (uint32_t i = 0; i < frameCount; ++i) {
-        const int32_t product = (ringSamples[ringPosition >> 16] * samples[position >> 16]) >> 7;
-        block->left[i] += (product * scaleLeft) >> 7;
-        block->right[i] += (product * scaleRight) >> 7;
-        position += step;
-        ringPosition += ringStep;
-    }
-    voice->position = position;
-    voice->ringPosition = ringPosition;
-}
-
-// Scales a voice sum by the tune's gain and saturates: wrapping would turn a loud passage into noise.
-int16_t ScaleAndSaturate(int32_t sum, int64_t mixGain) {
-    const int64_t scaled = (static_cast<int64_t>(sum) * mixGain) >> 8;
-    if (scaled > INT16_MAX) return INT16_MAX;
-    if (scaled < INT16_MIN) return INT16_MIN;
-    return static_cast<int16_t>(scaled);
-}
-
-void StoreSample(uint8_t* destination, int16_t sample) {
-    // Callers may hand any byte address; memcpy keeps unaligned frames defined.
-    std::memcpy(destination, &sample, sizeof sample);
-}
-
-void AddVoice(MixVoice* voice, MixBlock* block, uint32_t frameCount) {
-    if (voice->ringSamples != nullptr) {
-        AddRingVoice(voice, block, frameCount);
-    } else {
-        AddPlainVoice(voice, block, frameCount);
-    }
+    const uint32_t plain = WrapAndMeasure(&voice->position, voice->step);
+    if (plain < runFrames) runFrames = plain;
+    if (voice->ringSamples == nullptr) return runFrames;
+    const uint32_t ring = WrapAndMeasure(&voice->ringPosition, voice->ringStep);
+    return ring < runFrames ? ring : runFrames;
 }
 
 // A voice that is not heard moves on as if it had been: within a run no position wraps, so the
@@ -132,6 +68,31 @@ void AddVoice(MixVoice* voice, MixBlock* block, uint32_t frameCount) {
 void SkipVoice(MixVoice* voice, uint32_t frameCount) {
     voice->position += frameCount * voice->step;
     if (voice->ringSamples != nullptr) voice->ringPosition += frameCount * voice->ringStep;
+}
+
+// Where a position is after frameCount (>= 1) frames of a step no longer than the buffer: the wrap
+// before each frame keeps every read inside the buffer, so before the last frame the position is
+// (start + (frameCount - 1) * step) mod span, and the last frame adds one step, unwrapped.
+uint32_t PositionAfter(uint32_t position, uint32_t step, uint32_t frameCount) {
+    const uint64_t start = position >= kBufferSpanFixed ? position % kBufferSpanFixed : position;
+    const uint64_t beforeLast = (start + uint64_t{frameCount - 1} * step) % kBufferSpanFixed;
+    return static_cast<uint32_t>(beforeLast + step);
+}
+
+void AdvanceVoice(MixVoice* voice, uint32_t frameCount) {
+    const bool shortSteps = voice->step <= kBufferSpanFixed &&
+                            (voice->ringSamples == nullptr || voice->ringStep <= kBufferSpanFixed);
+    if (shortSteps && frameCount > 0) {
+        voice->position = PositionAfter(voice->position, voice->step, frameCount);
+        if (voice->ringSamples != nullptr) voice->ringPosition = PositionAfter(voice->ringPosition, voice->ringStep, frameCount);
+        return;
+    }
+    // Longer steps, which the replay never makes, go run by run as the mix would.
+    for (uint32_t done = 0; done < frameCount;) {
+        const uint32_t runFrames = VoiceRunFrames(voice, frameCount - done);
+        SkipVoice(voice, runFrames);
+        done += runFrames;
+    }
 }
 
 // Raises *peak to the largest |term| the voice contributes over the next frameCount frames; reads
@@ -153,14 +114,64 @@ void MeasurePeak(const MixVoice& voice, uint32_t frameCount, uint16_t* peak) {
     *peak = static_cast<uint16_t>(largest);
 }
 
-void StoreBlock(const MixBlock& block, uint32_t frameCount, int64_t mixGain, uint8_t** left, uint8_t** right,
-                uint32_t frameStrideBytes) {
-    for (uint32_t i = 0; i < frameCount; ++i) {
-        StoreSample(*left, ScaleAndSaturate(block.left[i], mixGain));
-        StoreSample(*right, ScaleAndSaturate(block.right[i], mixGain));
-        *left += frameStrideBytes;
-        *right += frameStrideBytes;
+// Adds frameCount frames of a voice to the block, run by run; with a peak, measures each run first.
+void AddVoiceToBlock(MixVoice* voice, MixBlock* block, uint32_t frameCount, uint16_t* peak, bool avx2) {
+    for (uint32_t done = 0; done < frameCount;) {
+        const uint32_t runFrames = VoiceRunFrames(voice, frameCount - done);
+        if (peak != nullptr) MeasurePeak(*voice, runFrames, peak);
+        if (avx2) {
+            AddVoiceAvx2(voice, block->left + done, block->right + done, runFrames);
+        } else {
+            AddVoicePortable(voice, block->left + done, block->right + done, runFrames);
+        }
+        done += runFrames;
     }
+}
+
+// Whether the 32-bit interleaved store gives the exact results: sums of these voices' terms times
+// mixGain stay below 2^31. Each term is at most 255 x gain + 1 in magnitude (floored shift).
+bool NarrowStoreFits(const MixVoice* voices, uint32_t voiceCount, uint32_t audibleVoices, uint64_t mixGain) {
+    uint64_t largestSum = 0;
+    for (uint32_t v = 0; v < voiceCount; ++v) {
+        if ((audibleVoices >> v & 1) == 0) continue;
+        const uint32_t gainLeft = static_cast<uint32_t>(voices[v].gainLeft);
+        const uint32_t gainRight = static_cast<uint32_t>(voices[v].gainRight);
+        const uint64_t gain = gainLeft > gainRight ? gainLeft : gainRight;
+        largestSum += (kLargestVoiceValue * gain >> 7) + 1;
+    }
+    // Both factors below 2^31 keep the product itself from overflowing.
+    return largestSum < kNarrowProductLimit && mixGain < kNarrowProductLimit &&
+           largestSum * mixGain < kNarrowProductLimit;
+}
+
+struct Destination {
+    uint8_t* left;
+    uint8_t* right;
+    uint32_t frameStrideBytes;
+    bool narrowInterleaved;  // interleaved frames, and sums whose product with the gain fits 32 bits
+    bool avx2;
+};
+
+void StoreBlock(const MixBlock& block, uint32_t frameCount, uint32_t mixGain, Destination* destination) {
+    if (destination->narrowInterleaved && destination->avx2) {
+        StoreInterleavedAvx2(block.left, block.right, frameCount, static_cast<int32_t>(mixGain), destination->left);
+    } else if (destination->narrowInterleaved) {
+        StoreInterleavedPortable(block.left, block.right, frameCount, static_cast<int32_t>(mixGain),
+                                 destination->left);
+    } else {
+        StoreFramesPortable(block.left, block.right, frameCount, mixGain, destination->left, destination->right,
+                            destination->frameStrideBytes);
+    }
+    const uint64_t blockBytes = uint64_t{frameCount} * destination->frameStrideBytes;
+    destination->left += blockBytes;
+    destination->right += blockBytes;
+}
+
+Destination MakeDestination(void* left, void* right, uint32_t frameStrideBytes, bool avx2, bool narrowProducts) {
+    Destination destination{static_cast<uint8_t*>(left), static_cast<uint8_t*>(right), frameStrideBytes, false, avx2};
+    destination.narrowInterleaved = narrowProducts && frameStrideBytes == kInterleavedFrameBytes &&
+                                    destination.right == destination.left + sizeof(int16_t);
+    return destination;
 }
 
 uint32_t VoicesInUse(const Tune* tune) {
@@ -189,29 +200,23 @@ void MixVoices(Tune* tune, uint32_t audibleVoices, uint32_t frameCount, void* le
     const uint32_t voiceCount = VoicesInUse(tune);
     MixVoice voices[kMaxChannels];
     CopyVoices(tune, voiceCount, voices);
-    const int64_t mixGain = tune->mixGain;
-    uint8_t* leftBytes = static_cast<uint8_t*>(left);
-    uint8_t* rightBytes = static_cast<uint8_t*>(right);
+    const bool avx2 = MixingUsesAvx2();
+    const bool narrow = NarrowStoreFits(voices, voiceCount, audibleVoices, tune->mixGain);
+    Destination destination = MakeDestination(left, right, frameStrideBytes, avx2, narrow);
     MixBlock block;
 
-    uint32_t framesLeft = frameCount;
-    while (framesLeft > 0) {
-        const uint32_t framesWanted = framesLeft < kBlockFrames ? framesLeft : kBlockFrames;
-        // No voice reads past sample 639 of either buffer within a run, so the loops below need
-        // no wrap test of their own.
-        const uint32_t runFrames = RunFrames(voices, voiceCount, framesWanted);
-        std::memset(block.left, 0, runFrames * sizeof block.left[0]);
-        std::memset(block.right, 0, runFrames * sizeof block.right[0]);
+    for (uint32_t framesLeft = frameCount; framesLeft > 0;) {
+        const uint32_t blockFrames = framesLeft < kBlockFrames ? framesLeft : kBlockFrames;
+        ClearSums(&block, blockFrames);
         for (uint32_t v = 0; v < voiceCount; ++v) {
             if ((audibleVoices >> v & 1) == 0) {
-                SkipVoice(&voices[v], runFrames);
+                AdvanceVoice(&voices[v], blockFrames);
                 continue;
             }
-            if (voicePeaks != nullptr) MeasurePeak(voices[v], runFrames, &voicePeaks[v]);
-            AddVoice(&voices[v], &block, runFrames);
+            AddVoiceToBlock(&voices[v], &block, blockFrames, voicePeaks != nullptr ? &voicePeaks[v] : nullptr, avx2);
         }
-        StoreBlock(block, runFrames, mixGain, &leftBytes, &rightBytes, frameStrideBytes);
-        framesLeft -= runFrames;
+        StoreBlock(block, blockFrames, tune->mixGain, &destination);
+        framesLeft -= blockFrames;
     }
     StorePositions(tune, voiceCount, voices);
 }
@@ -220,29 +225,24 @@ void MixStems(Tune* tune, uint32_t audibleVoices, uint32_t frameCount, int16_t* 
     const uint32_t voiceCount = VoicesInUse(tune);
     MixVoice voices[kMaxChannels];
     CopyVoices(tune, voiceCount, voices);
-    const int64_t mixGain = tune->mixGain;
+    const bool avx2 = MixingUsesAvx2();
     MixBlock block;
-    constexpr uint32_t kFrameBytes = 2 * sizeof(int16_t);
 
-    // A voice's path through its buffers does not depend on the other voices, so each is mixed
-    // alone, with runs of its own.
     for (uint32_t v = 0; v < voiceCount; ++v) {
         const bool audible = (audibleVoices >> v & 1) != 0;
-        uint8_t* leftBytes = reinterpret_cast<uint8_t*>(stemFrames[v]);
-        uint8_t* rightBytes = leftBytes + sizeof(int16_t);
-        uint32_t framesLeft = frameCount;
-        while (framesLeft > 0) {
-            const uint32_t framesWanted = framesLeft < kBlockFrames ? framesLeft : kBlockFrames;
-            const uint32_t runFrames = RunFrames(&voices[v], 1, framesWanted);
-            std::memset(block.left, 0, runFrames * sizeof block.left[0]);
-            std::memset(block.right, 0, runFrames * sizeof block.right[0]);
+        const bool narrow = NarrowStoreFits(&voices[v], 1, 1, tune->mixGain);
+        int16_t* frames = stemFrames[v];
+        Destination destination = MakeDestination(frames, frames + 1, kInterleavedFrameBytes, avx2, narrow);
+        for (uint32_t framesLeft = frameCount; framesLeft > 0;) {
+            const uint32_t blockFrames = framesLeft < kBlockFrames ? framesLeft : kBlockFrames;
+            ClearSums(&block, blockFrames);
             if (audible) {
-                AddVoice(&voices[v], &block, runFrames);
+                AddVoiceToBlock(&voices[v], &block, blockFrames, nullptr, avx2);
             } else {
-                SkipVoice(&voices[v], runFrames);
+                AdvanceVoice(&voices[v], blockFrames);
             }
-            StoreBlock(block, runFrames, mixGain, &leftBytes, &rightBytes, kFrameBytes);
-            framesLeft -= runFrames;
+            StoreBlock(block, blockFrames, tune->mixGain, &destination);
+            framesLeft -= blockFrames;
         }
     }
     StorePositions(tune, voiceCount, voices);
@@ -252,13 +252,6 @@ void AdvanceVoices(Tune* tune, uint32_t frameCount) {
     const uint32_t voiceCount = VoicesInUse(tune);
     MixVoice voices[kMaxChannels];
     CopyVoices(tune, voiceCount, voices);
-    for (uint32_t v = 0; v < voiceCount; ++v) {
-        uint32_t framesLeft = frameCount;
-        while (framesLeft > 0) {
-            const uint32_t runFrames = RunFrames(&voices[v], 1, framesLeft);
-            SkipVoice(&voices[v], runFrames);
-            framesLeft -= runFrames;
-        }
-    }
+    for (uint32_t v = 0; v < voiceCount; ++v) AdvanceVoice(&voices[v], frameCount);
     StorePositions(tune, voiceCount, voices);
 }

@@ -13,18 +13,28 @@ constexpr float kPeriodClock = 232449441792.0f;
 // Magnitudes at or beyond 2^63 have no 64-bit integer; converting them would be undefined.
 constexpr double kInt64Limit = 9223372036854775808.0;
 
-// Copies a waveform of 4 << waveLength samples over the whole 640-sample buffer. Each copy doubles
-// what is filled, so even the 4-sample waveforms take a handful of copies instead of 160.
+// Stores the buffer in tiles of a fixed size, which compile to a few wide moves each. Copying the
+// buffer's own start forward instead would read bytes just written, which stalls the stores.
+constexpr uint32_t kTileSamples = 32;
+constexpr uint32_t kShortestWaveSamples = 4;
+static_assert(kVoiceBufferSamples % kTileSamples == 0);
+
+// Copies a waveform of 4 << waveLength samples over the whole 640-sample buffer. Waveforms shorter
+// than a tile are first repeated into one; longer ones are a whole number of tiles themselves.
 void FillByRepetition(int8_t* buffer, const int8_t* source, uint16_t waveLength) {
     // Longer waveforms would not divide the buffer; the readers keep them away, this keeps reads in bounds.
     const uint32_t lengthIndex = waveLength > kHighestWaveLength ? kHighestWaveLength : waveLength;
-    const uint32_t waveSamples = 4u << lengthIndex;
-    std::memcpy(buffer, source, waveSamples);
-    uint32_t filled = waveSamples;
-    while (filled < kVoiceBufferSamples) {
-        const uint32_t copySamples = filled < kVoiceBufferSamples - filled ? filled : kVoiceBufferSamples - filled;
-        std::memcpy(buffer + filled, buffer, copySamples);
-        filled += copySamples;
+    const uint32_t waveMask = (4u << lengthIndex) - 1;
+    int8_t tile[kTileSamples];
+    const bool shortWave = waveMask < kTileSamples;
+    if (shortWave) {
+        // Every waveform is a whole number of 4-sample pieces.
+        for (uint32_t i = 0; i < kTileSamples; i += kShortestWaveSamples) {
+            std::memcpy(tile + i, source + (i & waveMask), kShortestWaveSamples);
+        }
+    }
+    for (uint32_t at = 0; at < kVoiceBufferSamples; at += kTileSamples) {
+        std::memcpy(buffer + at, shortWave ? tile : source + (at & waveMask), kTileSamples);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 #include "replay/noise_window.h"
 #include "replay/voice_helpers.h"
@@ -90,8 +91,10 @@ void BuildSquare(Voice* voice) {
                            static_cast<uint32_t>(square) * kSquareSamples;
     const uint32_t stride = 32u >> voice->waveLength;
     const uint32_t length = 4u << voice->waveLength;
-    for (uint32_t i = 0; i < length; ++i) {
-        voice->squareBuffer[i] = source[i * stride];
+    if (stride == 1) {
+        std::memcpy(voice->squareBuffer, source, length);  // the longest waveform takes the square as it is
+    } else {
+        for (uint32_t i = 0; i < length; ++i) voice->squareBuffer[i] = source[i * stride];
     }
     voice->waveformChanged = 1;
     voice->waveform = kWaveSquare;

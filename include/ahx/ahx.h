@@ -188,7 +188,8 @@ AHX_API ahx_result ahx_render_stems_s16(ahx_player* player, int16_t* const* stem
 
 /* Moves to frame `frame` of the current song, counted from its start: what renders next is exactly
  * what rendering from the start would give after that many frames. Far cheaper than rendering:
- * nothing is mixed on the way. */
+ * nothing is mixed on the way, and as a song plays or is measured the player keeps a snapshot every
+ * ten seconds (a few hundred bytes per channel each) that later seeks start from. */
 AHX_API ahx_result ahx_seek(ahx_player* player, uint64_t frame);
 
 /* Channels heard: bit c for channel c. Channels left out keep playing silently, so unmuting one

@@ -80,6 +80,34 @@ TEST(LibraryRender, SeekingEqualsRenderingThrough) {
     }
 }
 
+// Measuring a song, and playing it, leave snapshots behind every ten seconds that later seeks start
+// from; those seeks must land exactly too, also after a length was measured for another song.
+TEST(LibraryRender, SeeksFromSnapshotsEqualRenderingThrough) {
+    ModuleDescription song = BusySong(8);
+    song.subsongs = {3};
+    const auto bytes = BuildModule(song);
+    constexpr size_t kCompareFrames = 2000;
+    constexpr size_t kSongFrames = 50 * 44100;
+    const std::vector<int16_t> expected = EngineRender(bytes, kSongFrames + kCompareFrames, 44100);
+    const PlayerPtr player = OpenPlayer(bytes);
+    ahx_length length{};
+    ASSERT_EQ(ahx_measure_song(player.get(), 1, 1, &length), AHX_OK);  // another song: no snapshots
+    ASSERT_EQ(ahx_measure_song(player.get(), 0, 1, &length), AHX_OK);  // this one: snapshots to its end
+    ASSERT_GT(length.frames, kSongFrames);
+    std::mt19937 random(7);
+    std::uniform_int_distribution<size_t> frameOf(0, kSongFrames);
+    std::vector<size_t> targets = {10 * 44100, 10 * 44100 - 1, 40 * 44100 + 5, 0};
+    for (int i = 0; i < 12; ++i) targets.push_back(frameOf(random));
+    for (const size_t target : targets) {
+        ASSERT_EQ(ahx_seek(player.get(), target), AHX_OK);
+        EXPECT_TRUE(Render(player.get(), kCompareFrames) == Slice(expected, target, kCompareFrames))
+            << "seek to " << target;
+        // A measurement in between changes nothing about what plays next.
+        ASSERT_EQ(ahx_measure_song(player.get(), 1, 1, &length), AHX_OK);
+        EXPECT_TRUE(Render(player.get(), 100) == Slice(expected, target + kCompareFrames, 100)) << "after " << target;
+    }
+}
+
 TEST(LibraryRender, FloatSamplesAreTheShortSamplesOver32768) {
     const auto bytes = BuildModule(BusySong(8));
     const PlayerPtr shorts = OpenPlayer(bytes);

@@ -91,9 +91,10 @@ TEST_P(LoaderTest, VersionsMagicLimitsAndHeaderFields) {
 }
 
 // Restart is clamped to the last position, or 0 in an empty song, which loads with only the
-// placeholder instrument. HVL keeps restart bits 9..8 next to the channel count (16 here).
+// placeholder instrument. HVL keeps restart bits 9..8 next to the channel count (16 here): 512 and up need them.
 TEST_P(LoaderTest, RestartStaysInsideThePositionList) {
-    const uint16_t cases[][3] = {{40, 39, 39}, {40, 40, 39}, {20, 300, 19}, {400, 0x120, 288}, {5, 4, 4}, {0, 7, 0}};
+    const uint16_t cases[][3] = {{40, 39, 39}, {40, 40, 39}, {20, 300, 19}, {400, 0x120, 288}, {5, 4, 4}, {0, 7, 0},
+                                 {600, 512, 512}, {1000, 0x3E7, 999}, {1000, 0x3FF, 999}, {1000, 0x2FF, 767}};
     for (const auto& [positions, restart, stored] : cases) {
         ModuleDescription d = Small();
         d.positions.resize(positions);

@@ -60,6 +60,10 @@ TEST(MixChunk, SampleArithmetic) {
         {"worked example", 1, 100, kNoRing, 64, 180, 181, 6363, 6363},
         // -1 >> 7 is -1 per voice, so two voices give -2, not floor(-2 / 128) = -1.
         {"each term floored", 2, -1, kNoRing, 1, 1, 256, -2, -2},
+        // The mix gain floors too: -3 * 100 / 256 = -1.17 gives -2, where truncation would give -1.
+        {"negative sums floor under the mix gain", 1, -3, kNoRing, 1, 128, 100, -2, -2},
+        {"-1 under a gain below unity stays -1", 1, -1, kNoRing, 1, 128, 255, -1, -1},
+        {"1 under a gain below unity is 0", 1, 1, kNoRing, 1, 128, 255, 0, 0},
         {"volume 0", 1, 127, kNoRing, 0, 254, 256, 0, 0},
         {"channelCount 0", 0, 127, kNoRing, 64, 254, 256, 0, 0},
         // Ring r multiplies by r / 128, floored, before the volume: ((r * s) >> 7) * 64 at unity gains.
@@ -118,6 +122,47 @@ TEST(MixChunk, EachBufferEndLimitsTheRunAndWrapsOnItsOwn) {
     const std::vector<Frame> expected = {{39, 0}, {2, 0}, {5, -2}, {8, -3}};
     EXPECT_EQ(Mix(tune.get(), 4), expected);
     EXPECT_EQ(ringed.ringPosition, (3u << 16) - 1);
+}
+
+// The ring buffer is read at its own position and step: at 3 samples a frame through i % 100, times a
+// voice buffer of -128 (so -r), while the voice itself plays one sample a frame.
+TEST(MixChunk, RingFollowsItsOwnStep) {
+    auto tune = MakeTune(1, 256, -128, 1, 128);
+    Voice& voice = tune->voices[0];
+    for (uint32_t i = 0; i < kVoiceBufferSamples; ++i) voice.ringBuffer[i] = static_cast<int8_t>(i % 100);
+    SetRing(&voice, 5u << 16);
+    voice.ringStep = 3u << 16;
+    const std::vector<Frame> expected = {{-5, -5}, {-8, -8}, {-11, -11}, {-14, -14}};
+    EXPECT_EQ(Mix(tune.get(), 4), expected);
+    EXPECT_EQ(voice.ringPosition, (5u + 4 * 3) << 16);
+    EXPECT_EQ(voice.samplePosition, 4u << 16);
+}
+
+// A position that lands exactly on the end reads sample 0 next, never a sample 640: sample 0 is
+// made distinct from everything past the buffers, within one call and across two.
+TEST(MixChunk, PositionOnTheBufferEndReadsSampleZero) {
+    for (const bool ring : {false, true}) {
+        auto tune = MakeTune(1, 256, 0, 1, 128);
+        Voice& voice = tune->voices[0];
+        for (uint32_t i = 0; i < kVoiceBufferSamples; ++i) {
+            voice.voiceBuffer[i] = static_cast<int8_t>(i % 50 + 1);
+            voice.ringBuffer[i] = i == 0 ? 127 : -128;
+        }
+        voice.voiceBuffer[0] = 99;
+        voice.sampleStep = 3u << 16;
+        voice.samplePosition = kWrap - (3u << 16);  // sample 637
+        if (ring) SetRing(&voice, kWrap - (2u << 16));  // ring sample 638, then 639, then 0 on the third frame
+        // Sample 637 = 38, then 0 (99), then 3 (4); under the ring -s, -s, then 127 s / 128 floored.
+        const std::vector<Frame> expected =
+            ring ? std::vector<Frame>{{-38, -38}, {-99, -99}, {3, 3}} : std::vector<Frame>{{38, 38}, {99, 99}, {4, 4}};
+        EXPECT_EQ(Mix(tune.get(), 3), expected) << ring;
+        // Ends exactly on the buffer end: the next call starts at sample 0.
+        voice.samplePosition = kWrap - (3u << 16);
+        if (ring) SetRing(&voice, kWrap - (1u << 16));
+        Mix(tune.get(), 1);
+        EXPECT_EQ(voice.samplePosition, kWrap);
+        EXPECT_EQ(Mix(tune.get(), 1)[0].left, ring ? 98 : 99) << ring;
+    }
 }
 
 }  // namespace

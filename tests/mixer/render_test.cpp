@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "builder/module_builder.h"
 #include "loader/tune.h"
 #include "mixer/mixer.h"
+#include "mixer/mixer_path.h"
 #include "replay/replay.h"
 #include "tests/support/sha256.h"
 #include "waves/wave_bank.h"
@@ -163,6 +165,15 @@ ModuleDescription SixteenVoicesJumpsAndPans() {
     return d;
 }
 
+// Hashes little-endian bytes so the digests do not depend on the machine's byte order.
+std::string Digest(const std::vector<Frame>& frames) {
+    std::vector<uint8_t> bytes;
+    for (const Frame& f : frames) {
+        bytes.insert(bytes.end(), {uint8_t(f.left), uint8_t(f.left >> 8), uint8_t(f.right), uint8_t(f.right >> 8)});
+    }
+    return Sha256Hex(bytes.data(), bytes.size());
+}
+
 TEST(GoldenRender, BuiltSongsStillSoundAsPinned) {
     const struct {
         const char* what;
@@ -224,19 +235,19 @@ TEST(GoldenRender, BuiltSongsStillSoundAsPinned) {
         {"16 voices, multiplier 3, pans, jumps, held transpose", SixteenVoicesJumpsAndPans(), 0,
          "3f36d738fb63029d7840bf63b4c4954894cc567674281d2769ff67e80c1e6b97"},
     };
-    for (const auto& c : cases) {
-        auto tune = Load(c.song, 44100, c.stereoMode);
-        ASSERT_NE(tune, nullptr) << c.what;
-        const std::vector<Frame> frames = Render(tune.get(), 150);
-        // Hash little-endian bytes so the digests do not depend on the machine's byte order.
-        std::vector<uint8_t> bytes;
-        for (const Frame& f : frames) {
-            bytes.insert(bytes.end(), {uint8_t(f.left), uint8_t(f.left >> 8), uint8_t(f.right), uint8_t(f.right >> 8)});
+    // Both mixing paths must give these digests; on a processor without AVX2 both runs are portable.
+    for (const bool portable : {true, false}) {
+        ForcePortableMixing(portable);
+        for (const auto& c : cases) {
+            auto tune = Load(c.song, 44100, c.stereoMode);
+            ASSERT_NE(tune, nullptr) << c.what;
+            const std::vector<Frame> frames = Render(tune.get(), 150);
+            const auto silentFrames = static_cast<size_t>(std::count(frames.begin(), frames.end(), Frame{}));
+            EXPECT_LT(silentFrames, frames.size() / 2) << c.what << ": a pinned silence would guard nothing";
+            EXPECT_EQ(Digest(frames), c.sha256) << c.what << (portable ? ", portable mixing" : "");
         }
-        const auto silentFrames = static_cast<size_t>(std::count(frames.begin(), frames.end(), Frame{}));
-        EXPECT_LT(silentFrames, frames.size() / 2) << c.what << ": a pinned silence would guard nothing";
-        EXPECT_EQ(Sha256Hex(bytes.data(), bytes.size()), c.sha256) << c.what;
     }
+    ForcePortableMixing(false);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ahx/ahx.h"
 #include "builder/module_builder.h"
 #include "host/kestrel/plugin_loader.h"
 #include "host/kestrel/stand_in_host.h"
@@ -310,6 +311,28 @@ TEST(PluginOpen, EveryFailureReturnsNullAndLeavesNoFileOpen) {
         EXPECT_EQ(Kestrel().openFiles, 0);
         EXPECT_EQ(info.length, c.opens ? info.length : 0u) << "a failed open reports nothing";
         if (stream != nullptr) plugin.closeStream(stream);
+    }
+}
+
+// The library promises at 44100 Hz the plug-in's very frames; here the two meet directly.
+TEST(PluginStreams, TheLibraryRendersWhatThePluginDelivers) {
+    const struct { const char* what; Bytes module; int32_t song; } cases[] = {
+        {"HVL subsong 1", Melody(ModuleFormat::kHvl), 1},
+        {"THX at multiplier 4", Melody(ModuleFormat::kAhx, 4), 0},
+    };
+    constexpr uint32_t kFrames = 40000;
+    for (const auto& c : cases) {
+        Start(Plugin(), 6, 0);
+        TempFile file(c.module);
+        const Stream stream = Open(file, c.song);
+        const Samples delivered = Pull(stream.get(), kFrames, {1000, 7}).samples;
+        ahx_player* player = nullptr;
+        ASSERT_EQ(ahx_open(c.module.data(), c.module.size(), nullptr, &player), AHX_OK) << c.what;
+        ASSERT_EQ(ahx_select_song(player, static_cast<uint32_t>(c.song)), AHX_OK) << c.what;
+        Samples rendered(2 * size_t{kFrames});
+        ASSERT_EQ(ahx_render_s16(player, rendered.data(), kFrames), AHX_OK);
+        ahx_close(player);
+        EXPECT_TRUE(rendered == delivered) << c.what;
     }
 }
 

@@ -14,6 +14,10 @@ using FrameTest = ReplayTest;
 // at tempo 6 falls on the step's fifth tick and releases over the 2 left, (10 - 64) * 256 / 2 a tick. A note cut
 // EC x without a hard cut falls on the x-th tick after the step tick, inside the step only, releasing over 1 tick.
 TEST_F(FrameTest, PerTickSequences) {
+    const auto kEnvelopeE = [](Instrument& i) { i.envelope = Envelope{3, 64, 2, 32, 2, 2, 10}; };
+    const auto kHardCutE = [=](int16_t frames) {
+        return [=](Instrument& i) { kEnvelopeE(i), i.hardCutFrames = frames, i.hardCutRelease = 1; };
+    };
     const auto cut = VOICE(v.envelopeVolume / 256 * 100 + v.noteVolume);  // envelope level, note volume
     const auto started = VOICE(v.instrument != nullptr);
     const struct { const char* name; std::function<void(Instrument&)> set; Step step; int16_t tempo; Read read;
@@ -44,6 +48,39 @@ TEST_F(FrameTest, PerTickSequences) {
         {"note delay 6", [](Instrument&) {}, MakeStep(25, 1, 0xE, 0xD6), 6, started, {1}},
         {"note cut, the instrument's release wins", [](Instrument& i) { i.hardCutRelease = 1; },
          MakeStep(25, 1, 0xE, 0xC2), 6, cut, {6464, 6464, 1064, 1064}},
+        // A note cut armed by the step cancels the instrument's hard cut (its look-ahead then clears
+        // hardCutFrames); the note cut alone falls on tick 3.
+        {"a note cut cancels the hard cut", [](Instrument& i) { i.hardCutFrames = 2; }, MakeStep(25, 1, 0xE, 0xC3), 6,
+         VOICE(v.hardCutFrames * 10000 + v.envelopeVolume / 256 * 100 + v.noteVolume),
+         {6464, 6464, 6464, 6400, 6400, 6400}},
+        // Envelope E below, at tempo 12: attack 16384 / 3 = 5461 a tick (the third tick lands on 16384), decay
+        // (32 - 64) * 256 / 2 = -4096, sustain 2, release (10 - 32) * 256 / 2 = -2816 to 2560. A hard cut of h
+        // ticks falls on tick 12 - h and releases from where the envelope is to 2560 over h ticks,
+        // (2560 - volume) / h a tick, truncated toward zero.
+        {"envelope E uncut", kEnvelopeE, MakeStep(25, 1), 12, VOICE(v.envelopeVolume),
+         {5461, 10922, 16384, 12288, 8192, 8192, 8192, 5376, 2560, 2560}},
+        // (2560 - 5461) / 11 = -263.
+        {"hard cut in the attack", kHardCutE(11), MakeStep(25, 1), 12, VOICE(v.envelopeVolume),
+         {5461, 5198, 4935, 4672}},
+        // (2560 - 12288) / 8 = -1216.
+        {"hard cut in the decay", kHardCutE(8), MakeStep(25, 1), 12, VOICE(v.envelopeVolume),
+         {5461, 10922, 16384, 12288, 11072, 9856}},
+        // (2560 - 8192) / 6 = -938.
+        {"hard cut in the sustain", kHardCutE(6), MakeStep(25, 1), 12, VOICE(v.envelopeVolume),
+         {5461, 10922, 16384, 12288, 8192, 8192, 7254, 6316}},
+        // (2560 - 5376) / 4 = -704, and the last of the 4 ticks lands on 2560.
+        {"hard cut in the release", kHardCutE(4), MakeStep(25, 1), 12, VOICE(v.envelopeVolume),
+         {5461, 10922, 16384, 12288, 8192, 8192, 8192, 5376, 4672, 3968, 3264, 2560, 2560}},
+        // Without a release a note cut only silences the note; the envelope goes on through its stages.
+        {"note cut in the attack", kEnvelopeE, MakeStep(25, 1, 0xE, 0xC1), 12,
+         VOICE(v.envelopeVolume * 100 + v.noteVolume), {546164, 1092200, 1638400}},
+        {"note cut in the decay", kEnvelopeE, MakeStep(25, 1, 0xE, 0xC4), 12,
+         VOICE(v.envelopeVolume * 100 + v.noteVolume), {546164, 1092264, 1638464, 1228864, 819200}},
+        {"note cut in the sustain", kEnvelopeE, MakeStep(25, 1, 0xE, 0xC6), 12,
+         VOICE(v.envelopeVolume * 100 + v.noteVolume), {546164, 1092264, 1638464, 1228864, 819264, 819264, 819200}},
+        {"note cut in the release", kEnvelopeE, MakeStep(25, 1, 0xE, 0xCB), 12,
+         VOICE(v.envelopeVolume * 100 + v.noteVolume),
+         {546164, 1092264, 1638464, 1228864, 819264, 819264, 819264, 537664, 256064, 256064, 256064, 256000}},
     };
     for (const auto& c : cases) {
         SetUp();
@@ -153,12 +190,25 @@ TEST_F(FrameTest, ListTimingAndModulation) {
             {"square enters its range, then bounces", {{0, 3, 0, {0x3, 0x4}, {8, 0}}}, speed(1), square,
              {9, 10, 11, 12, 13, 12, 11, 10, 11}},
             {"square from above comes down", {{0, 3, 0, {0x3, 0x4}, {16, 0}}}, speed(1), square, {15, 14, 13, 12, 11}},
+            // Starting on a limit counts as entering the range: no turn there, the next turn at the other.
+            {"square starting on its lower limit", {{0, 3, 0, {0x3, 0x4}, {10, 0}}}, speed(1), square,
+             {11, 12, 13, 12, 11, 10, 11}},
+            {"square starting on its upper limit", {{0, 3, 0, {0x3, 0x4}, {13, 0}}}, speed(1), square,
+             {12, 11, 10, 11}},
             {"square waits for the square waveform", {{0, 1, 0, {0x3, 0x4}, {8, 0}}}, speed(1), square, {8, 8, 8}},
             // From 32 upward, turning at 40: below speed 3, 5 - speed units every tick; from 3, one every speed - 3.
             {"filter speed 2", filterOn, filter(2, 20, 40), VOICE(v.filterPosition), {35, 38, 39}},
             {"filter speed 6, every 3rd tick", filterOn, filter(6, 20, 40), VOICE(v.filterPosition), {33, 33, 33, 34}},
             {"filter limits beyond the bank stop at 63", filterOn, filter(0, 100, 62), VOICE(v.filterPosition),
              {37, 42, 47, 52, 57, 62, 63, 63}},
+            // Downward (hi 15) four units a tick: the running position reaches the limit 0, which is stored as
+            // 1; the next tick turns at 0 and climbs.
+            {"filter down to limit 0 is stored as 1", {{0, 1, 0, {0x4, 0}, {0xF0, 0}}}, filter(1, 0, 40),
+             VOICE(v.filterPosition), {28, 24, 20, 16, 12, 8, 4, 1, 3}},
+            // Starting on a limit (the instrument start puts the filter at 32): no turn there, and the start
+            // sign follows the limit, whatever the switch asked for.
+            {"filter starting on its lower limit", filterOn, filter(3, 32, 40), VOICE(v.filterPosition), {33, 34, 35}},
+            {"filter starting on its upper limit", filterOn, filter(3, 20, 32), VOICE(v.filterPosition), {31, 30, 29}},
             // Sources: the set of the filter position, the waveform of the voice's length (2: offset 12, 5: 124).
             {"triangle at filter 10", {{0, 1, 0, {0x0, 0}, {10, 0}}}, [](Instrument& i) { i.waveLength = 2; },
              VOICE(v.waveSource - WaveSetStart(10) - kTrianglesOffset), {12}},
@@ -189,6 +239,10 @@ TEST_F(FrameTest, SquareBuildFoldsAndResamples) {
         {5, 9, 18},
         {5, 40, 2 * 24},  // widths above 32 fold back: 64 - 40
         {5, 0, 2},        // width 0 plays width 1
+        {5, 32, 64},      // the widest square: half high
+        {5, 33, 62},      // 64 - 33 = 31
+        {5, 63, 2},       // 64 - 63 = 1
+        {5, 64, 2},       // 64 - 64 = 0 plays width 1
         {3, 4, 8},        // width 16 of 32 samples taken every 4th: the last quarter is high
     };
     for (const auto& c : cases) {

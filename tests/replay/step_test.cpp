@@ -14,15 +14,35 @@ TEST_F(StepTest, StepAndListCommands) {
     const auto pan = VOICE(v.storedPan * 1000 + v.panGainLeft);
     const auto filter = VOICE(v.filterPosition * 100 + v.filterOverride);
     const auto square = VOICE(v.squareModOn * 10 + v.squareSign);
-    const auto ring = VOICE(v.ringOn * 1000 + v.ringFixed * 100 + v.ringNote);
+    const auto ring = VOICE(v.ringWaveform * 10000 + v.ringOn * 1000 + v.ringFixed * 100 + v.ringNote);
+    const auto volumes = VOICE(v.noteVolume * 10000 + v.perfVolume * 100 + v.masterVolume);
     const Read target = [this](const Voice&) {  // next position, next step, change pending
         return tune->nextPositionIndex * 1000 + tune->nextStepIndex * 10 + tune->positionChangePending;
     };
     const struct { const char* name; bool list; std::vector<std::pair<uint8_t, uint8_t>> commands; Read read;
                    int32_t expected; } cases[] = {
-        {"volume 0x41 ignored", !L, {{0xC, 0x41}}, VOICE(v.noteVolume), 30},
+        // Volume ranges, from note 30, list 10 and master 10: 0x00..0x40 note, 0x50..0x90 master of every
+        // voice in use, 0xA0..0xE0 this voice's master; the gaps between do nothing. A leading 0xA0 sets
+        // master 0 first, so a range end that would set 64 is told apart from one ignored.
+        {"volume 0x40", !L, {{0xC, 0x40}}, volumes, 641010},
+        {"volume 0x41 ignored", !L, {{0xC, 0x41}}, volumes, 301010},
+        {"volume 0x4F ignored", !L, {{0xC, 0x4F}}, volumes, 301010},
+        {"master for all 0x50", !L, {{0xC, 0x50}}, volumes, 301000},
+        {"master for all 0x90", !L, {{0xC, 0xA0}, {0xC, 0x90}}, volumes, 301064},
+        {"volume 0x91 ignored", !L, {{0xC, 0xA0}, {0xC, 0x91}}, volumes, 301000},
+        {"own master 0xA0", !L, {{0xC, 0xA0}}, volumes, 301000},
         {"own master volume", !L, {{0xC, 0xC0}}, VOICE(v.masterVolume), 0xC0 - 0xA0},
+        {"own master 0xE0", !L, {{0xC, 0xA0}, {0xC, 0xE0}}, volumes, 301064},
+        {"volume 0xE1 ignored", !L, {{0xC, 0xA0}, {0xC, 0xE1}}, volumes, 301000},
+        // Filter: 0x01..0x3F an override, 0x41..0x7F a position (parameter - 64) at once, others nothing.
         {"filter 0x10 as override", !L, {{0x4, 0x10}}, filter, 5 * 100 + 0x10},
+        {"filter 0x01 as override", !L, {{0x4, 0x01}}, filter, 5 * 100 + 1},
+        {"filter 0x3F as override", !L, {{0x4, 0x3F}}, filter, 5 * 100 + 63},
+        {"filter 0x40 ignored", !L, {{0x4, 0x40}}, filter, 5 * 100 + 20},
+        {"filter 0x41 is position 1", !L, {{0x4, 0x41}}, filter, 1 * 100 + 20},
+        {"filter 0x7F is position 63", !L, {{0x4, 0x7F}}, filter, 63 * 100 + 20},
+        {"filter 0x80 ignored", !L, {{0x4, 0x80}}, filter, 5 * 100 + 20},
+        {"filter 0x00 ignored", !L, {{0x4, 0x00}}, filter, 5 * 100 + 20},
         {"fine slide up wraps at 16 bits", !L, {{0xE, 0x11}}, VOICE(v.periodOffset), 32767},
         {"fine volume up stops at 64", !L, {{0xE, 0xAF}, {0xE, 0xAF}, {0xE, 0xAF}}, VOICE(v.noteVolume), 64},
         {"fine volume down stops at 0", !L, {{0xE, 0xBF}, {0xE, 0xBF}, {0xE, 0xBF}}, VOICE(v.noteVolume), 0},
@@ -35,6 +55,9 @@ TEST_F(StepTest, StepAndListCommands) {
         {"list: override wins once", L, {{0x0, 40}}, filter, 20 * 100 + 0},
         {"list: filter 64 keeps the override", L, {{0x0, 64}}, filter, 5 * 100 + 20},
         {"list: filter 0 leaves the waveform", L, {{0x0, 0}}, VOICE(v.waveformChanged), 0},
+        {"list: filter 1 after the override", L, {{0x0, 40}, {0x0, 1}}, filter, 1 * 100 + 0},
+        {"list: filter 63 after the override", L, {{0x0, 40}, {0x0, 63}}, filter, 63 * 100 + 0},
+        {"list: filter 64 after the override", L, {{0x0, 40}, {0x0, 64}}, filter, 20 * 100 + 0},
         {"list: modulation 0x00", L, {{0x4, 0x00}}, square, 11},
         {"list: modulation 0x0F", L, {{0x4, 0x0F}}, square, 9},
         {"list: modulation 0x01 twice", L, {{0x4, 0x01}, {0x4, 0x01}}, square, 1},
@@ -42,8 +65,25 @@ TEST_F(StepTest, StepAndListCommands) {
         {"list: ring absolute 0x3C", L, {{0x7, 0x3C}}, ring, 1160},
         {"list: ring relative 0x81", L, {{0x7, 0x81}}, ring, 1001},
         {"list: ring off by 0xBD", L, {{0x7, 0x3C}, {0x7, 0xBD}}, ring, 0},
+        // Ring notes: 1..60 absolute, 129..188 relative (minus 128), everything else off.
+        {"list: ring off by 0", L, {{0x7, 0x3C}, {0x7, 0}}, ring, 0},
+        {"list: ring absolute 1", L, {{0x7, 1}}, ring, 1101},
+        {"list: ring off by 61", L, {{0x7, 0x3C}, {0x7, 61}}, ring, 0},
+        {"list: ring off by 128", L, {{0x7, 0x3C}, {0x7, 128}}, ring, 0},
+        {"list: ring relative 60 by 188", L, {{0x7, 188}}, ring, 1060},
+        {"list: ring off by 189", L, {{0x7, 0x3C}, {0x7, 189}}, ring, 0},
+        {"list: sawtooth ring 188", L, {{0x8, 188}}, ring, 11060},
+        // Switching off leaves the ring waveform as it was.
+        {"list: sawtooth ring off by 189", L, {{0x8, 1}, {0x8, 189}}, ring, 10000},
         {"list: pan 0x80 is not stored", L, {{0x9, 0x80}}, pan, 128 * 1000 + 254},
         {"list: perf volume 0x90", L, {{0xC, 0x90}}, VOICE(v.perfVolume), 0x90 - 0x50},
+        {"list: volume 0x40", L, {{0xC, 0x40}}, volumes, 641010},
+        {"list: volume 0x41 ignored", L, {{0xC, 0x41}}, volumes, 301010},
+        {"list: perf volume 0x50", L, {{0xC, 0x50}}, volumes, 300010},
+        {"list: volume 0x91 ignored", L, {{0xC, 0x91}}, volumes, 301010},
+        {"list: own master 0xA0", L, {{0xC, 0xA0}}, volumes, 301000},
+        {"list: own master 0xE0", L, {{0xC, 0xE0}}, volumes, 301064},
+        {"list: volume 0xE1 ignored", L, {{0xC, 0xE1}}, volumes, 301010},
         // A step's square position (7, set by the step) makes the next list square command skip once.
         {"list: square after a step's", L, {{0x3, 0x40}}, VOICE(v.squarePosition), 7},
         {"list: square, second time", L, {{0x3, 0x40}, {0x3, 0x40}}, VOICE(v.squarePosition), 0x40 >> 2},
@@ -53,6 +93,8 @@ TEST_F(StepTest, StepAndListCommands) {
         tune->positionIndex = 1;
         Voice& voice = VoiceAt(0);
         voice.noteVolume = 30;
+        voice.perfVolume = 10;
+        voice.masterVolume = 10;
         voice.filterPosition = 5;
         voice.filterOverride = 20;
         voice.periodOffset = -32768;
@@ -90,14 +132,18 @@ TEST_F(StepTest, InstrumentStart) {
     voice.storedPan = 255;
     voice.panGainLeft = 254;  // as a list pan leaves it
     voice.trackNote = 25;
+    voice.vibratoOffset = 77;  // left by an earlier instrument's vibrato
+    voice.vibratoPosition = 9;
     StepOf(0) = MakeStep(0, 1);
     Process(0);
     // Slopes 64 * 256 / 4 and (32 - 64) * 256 / 8, none for a stage of 0 ticks; square limits >> 2 at wave
-    // length 3 and put in order, filter limits in order; the stored pan (fully right) again; the old note.
+    // length 3 and put in order, filter limits in order; the stored pan (fully right) again; the old note; vibrato
+    // offset and position back to 0.
     EXPECT_EQ(std::vector<int32_t>({voice.attackDelta, voice.decayDelta, voice.releaseDelta, voice.squareLower,
                                     voice.squareUpper, voice.filterLower, voice.filterUpper,
-                                    static_cast<int32_t>(voice.panGainLeft), voice.trackNote}),
-              std::vector<int32_t>({4096, -1024, 0, 0x10 >> 2, 0x30 >> 2, 20, 40, 0, 25}));
+                                    static_cast<int32_t>(voice.panGainLeft), voice.trackNote, voice.vibratoOffset,
+                                    voice.vibratoPosition}),
+              std::vector<int32_t>({4096, -1024, 0, 0x10 >> 2, 0x30 >> 2, 20, 40, 0, 25, 0, 0}));
     // A step square position is scaled by the wave length of the instrument started with it.
     AddInstrument().waveLength = 2;
     StepOf(0) = MakeStep(0, 2, 0x9, 0x20);

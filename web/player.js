@@ -1,0 +1,329 @@
+// The web player page: opens modules from the file picker or a drop, plays them through the
+// ahx-player AudioWorklet and shows what plays. The main thread keeps its own player of the same
+// module for what the displays read (title, songs, pattern data) and for the WAV download.
+import { loadAhx } from './ahx.js';
+import { createPatternView } from './pattern-view.js';
+import { wavFile } from './wav.js';
+
+const DEMO_SONG = 'demo.hvl';
+const WAV_RATE = 44100;
+const SHORT_SEEK_SECONDS = 5;
+const LONG_SEEK_SECONDS = 30;
+const ALL_VOICES = 0xffff;
+
+const $ = (id) => document.getElementById(id);
+const ui = {
+    file: $('file'), message: $('message'), title: $('title'), details: $('details'), play: $('play'),
+    previousSong: $('previous-song'), nextSong: $('next-song'), song: $('song'), loop: $('loop'),
+    download: $('download'), elapsed: $('elapsed'), seek: $('seek'), length: $('length'),
+    channels: $('channels'), pattern: $('pattern'), where: $('where'), shortcuts: $('shortcuts'),
+};
+
+// What the page knows; `playing`, `frame`, `position` and `row` come from the worklet's reports.
+const page = {
+    ahx: null, context: null, node: null, module: null, player: null, name: '', songSeconds: [],
+    song: 0, playing: false, loop: false, voiceMask: ALL_VOICES, frame: 0, position: 0, row: 0,
+    seeking: false, meters: [], muteButtons: [],
+    maskChanges: [],  // { voiceMask, frame } as the worklet applied them, for the browser tests
+};
+// For the console and the browser tests.
+window.ahxWebPlayer = page;
+
+const patternView = createPatternView(ui.pattern);
+
+function formatTime(seconds) {
+    const whole = Math.floor(seconds);
+    return `${Math.floor(whole / 60)}:${String(whole % 60).padStart(2, '0')}`;
+}
+
+function showMessage(text) {
+    ui.message.textContent = text;
+    ui.message.hidden = text === '';
+}
+
+function send(message, transfer) {
+    page.node.port.postMessage(message, transfer);
+}
+
+// Opens bytes as the page's module; on failure says why and keeps what was open.
+function openModule(bytes, name, { autoplay }) {
+    let player;
+    try {
+        player = page.ahx.open(bytes);
+    } catch (error) {
+        showMessage(`Cannot open ${name}: ${error.message}. The player opens AHX (.ahx, .thx) and HivelyTracker (.hvl) modules.`);
+        return false;
+    }
+    showMessage('');
+    if (page.player) page.player.close();
+    page.player = player;
+    page.module = bytes;
+    page.name = name;
+    page.song = 0;
+    page.voiceMask = ALL_VOICES;
+    page.maskChanges = [];
+    page.frame = 0;
+    page.position = player.info.songStarts[0];
+    page.row = 0;
+    page.songSeconds = player.info.songStarts.map((start, song) => player.songLength(song).seconds);
+    showModule();
+    const copy = bytes.slice(0);
+    send({ type: 'open', bytes: copy, song: 0, voiceMask: ALL_VOICES }, [copy.buffer]);
+    if (autoplay) play();
+    return true;
+}
+
+function showModule() {
+    const { info } = page.player;
+    ui.title.textContent = info.title || page.name;
+    document.title = `${info.title || page.name} · ahx web player`;
+    const version = info.format === 'HVL' ? `version ${info.version}` : `revision ${info.version}`;
+    const songs = info.subsongs > 0 ? `, ${info.subsongs + 1} songs` : '';
+    ui.details.textContent = `${page.name} · ${info.format} ${version} · ${info.channels} channels${songs} · ` +
+        `${info.positions} positions · replay ${info.speedMultiplier * 50} Hz`;
+    ui.song.replaceChildren(...info.songStarts.map((start, song) =>
+        new Option(`${song === 0 ? 'Main song' : `Subsong ${song}`} (${formatTime(page.songSeconds[song])})`, String(song))));
+    ui.song.disabled = info.subsongs === 0;
+    ui.play.disabled = false;
+    ui.download.disabled = false;
+    buildChannels(info.channels);
+    showSong();
+}
+
+function buildChannels(count) {
+    page.meters = [];
+    page.muteButtons = [];
+    const buttons = [];
+    for (let c = 0; c < count; c++) {
+        const button = document.createElement('button');
+        button.type = 'button';
+        button.className = 'channel';
+        button.setAttribute('aria-pressed', 'false');
+        button.title = c < 10 ? `Mute channel ${c + 1} (key ${(c + 1) % 10})` : `Mute channel ${c + 1}`;
+        button.innerHTML = `<span class="number">${c + 1}</span><span class="meter"><span class="level"></span></span>`;
+        button.setAttribute('aria-label', `Mute channel ${c + 1}`);
+        button.addEventListener('click', () => toggleChannel(c));
+        page.muteButtons.push(button);
+        page.meters.push(button.querySelector('.level'));
+        buttons.push(button);
+    }
+    ui.channels.replaceChildren(...buttons);
+}
+
+function showSong() {
+    const seconds = page.songSeconds[page.song];
+    ui.song.value = String(page.song);
+    ui.seek.max = String(seconds);
+    ui.length.textContent = formatTime(seconds);
+    ui.previousSong.disabled = page.song === 0;
+    ui.nextSong.disabled = page.song >= page.player.info.subsongs;
+    showProgress();
+}
+
+function showProgress() {
+    const seconds = page.frame / page.context.sampleRate;
+    ui.elapsed.textContent = formatTime(seconds);
+    if (!page.seeking) ui.seek.value = String(seconds);
+    ui.seek.setAttribute('aria-valuetext', `${formatTime(seconds)} of ${ui.length.textContent}`);
+    ui.play.classList.toggle('playing', page.playing);
+    ui.play.setAttribute('aria-label', page.playing ? 'Pause' : 'Play');
+    ui.where.textContent = `position ${page.position}, row ${page.row}`;
+    patternView.show(page.player, page.position, page.row);
+}
+
+function showLevels(levels) {
+    levels.forEach((level, c) => {
+        if (page.meters[c]) page.meters[c].style.setProperty('--level', Math.min(1, level).toFixed(3));
+    });
+}
+
+async function play() {
+    if (!page.player) return;
+    // Browsers start audio only after the visitor has done something on the page.
+    if (page.context.state !== 'running') await page.context.resume();
+    send({ type: 'play' });
+    page.playing = true;
+    showProgress();
+}
+
+function pause() {
+    send({ type: 'pause' });
+    page.playing = false;
+    showProgress();
+}
+
+function togglePlay() {
+    if (page.playing) pause();
+    else play();
+}
+
+function seekTo(seconds) {
+    if (!page.player) return;
+    const clamped = Math.max(0, Math.min(seconds, page.songSeconds[page.song]));
+    page.frame = Math.round(clamped * page.context.sampleRate);
+    send({ type: 'seek', frame: page.frame });
+    showProgress();
+}
+
+function selectSong(song) {
+    if (!page.player || song < 0 || song > page.player.info.subsongs) return;
+    page.song = song;
+    page.frame = 0;
+    page.row = 0;
+    page.position = page.player.info.songStarts[song];
+    send({ type: 'song', song });
+    showSong();
+}
+
+function toggleChannel(channel) {
+    if (!page.player || channel >= page.player.info.channels) return;
+    page.voiceMask ^= 1 << channel;
+    const muted = (page.voiceMask & (1 << channel)) === 0;
+    const button = page.muteButtons[channel];
+    button.setAttribute('aria-pressed', String(muted));
+    button.setAttribute('aria-label', `${muted ? 'Unmute' : 'Mute'} channel ${channel + 1}`);
+    send({ type: 'mask', voiceMask: page.voiceMask });
+}
+
+async function download() {
+    if (!page.player) return;
+    ui.download.disabled = true;
+    ui.download.textContent = 'Rendering…';
+    // Let the button show its new text before the render holds the thread for a moment.
+    await new Promise((resolve) => setTimeout(resolve, 0));
+    const renderer = page.ahx.open(page.module, { sampleRate: WAV_RATE });
+    try {
+        renderer.selectSong(page.song);
+        renderer.voiceMask = page.voiceMask;
+        const samples = renderer.renderInt16(renderer.songLength().frames);
+        const url = URL.createObjectURL(new Blob([wavFile(samples, WAV_RATE)], { type: 'audio/wav' }));
+        const link = document.createElement('a');
+        const base = page.name.replace(/\.[^.]*$/, '') || 'module';
+        link.href = url;
+        link.download = page.song === 0 ? `${base}.wav` : `${base}-song${page.song}.wav`;
+        document.body.appendChild(link);
+        link.click();
+        link.remove();
+        setTimeout(() => URL.revokeObjectURL(url), 60000);
+    } finally {
+        renderer.close();
+        ui.download.disabled = false;
+        ui.download.textContent = 'Download WAV';
+    }
+}
+
+async function openFile(file) {
+    if (!file) return;
+    openModule(new Uint8Array(await file.arrayBuffer()), file.name, { autoplay: true });
+}
+
+function receive({ data }) {
+    switch (data.type) {
+        case 'state':
+            page.playing = data.playing;
+            page.frame = data.frame;
+            page.position = data.position;
+            page.row = data.row;
+            showProgress();
+            showLevels(data.levels);
+            break;
+        case 'mask':
+            page.maskChanges.push({ voiceMask: data.voiceMask, frame: data.frame });
+            break;
+        case 'ended':
+            page.playing = false;
+            showProgress();
+            break;
+        case 'error':
+            showMessage(`The player stopped: ${data.message}`);
+            break;
+    }
+}
+
+function onKey(event) {
+    if (event.ctrlKey || event.metaKey || event.altKey) return;
+    const target = event.target;
+    // Keys typed into a form control are its own (space on a button presses it, arrows move a slider).
+    const inControl = target instanceof HTMLInputElement || target instanceof HTMLSelectElement ||
+        target instanceof HTMLButtonElement || target instanceof HTMLTextAreaElement;
+    const here = page.frame / (page.context?.sampleRate ?? WAV_RATE);
+    const actions = {
+        ' ': () => togglePlay(),
+        ArrowLeft: () => seekTo(here - SHORT_SEEK_SECONDS),
+        ArrowRight: () => seekTo(here + SHORT_SEEK_SECONDS),
+        ArrowDown: () => seekTo(here - LONG_SEEK_SECONDS),
+        ArrowUp: () => seekTo(here + LONG_SEEK_SECONDS),
+        '<': () => selectSong(page.song - 1),
+        '>': () => selectSong(page.song + 1),
+        l: () => { ui.loop.checked = !ui.loop.checked; setLoop(); },
+        '?': () => { ui.shortcuts.open = !ui.shortcuts.open; },
+        h: () => { ui.shortcuts.open = !ui.shortcuts.open; },
+    };
+    let action = actions[event.key];
+    if (/^[0-9]$/.test(event.key)) action = () => toggleChannel((Number(event.key) + 9) % 10);
+    const controlKeys = [' ', 'ArrowLeft', 'ArrowRight', 'ArrowDown', 'ArrowUp'];
+    if (!action || (inControl && controlKeys.includes(event.key))) return;
+    event.preventDefault();
+    action();
+}
+
+function setLoop() {
+    page.loop = ui.loop.checked;
+    send({ type: 'loop', loop: page.loop });
+}
+
+function wireControls() {
+    ui.file.addEventListener('change', () => openFile(ui.file.files[0]).finally(() => { ui.file.value = ''; }));
+    ui.play.addEventListener('click', togglePlay);
+    ui.previousSong.addEventListener('click', () => selectSong(page.song - 1));
+    ui.nextSong.addEventListener('click', () => selectSong(page.song + 1));
+    ui.song.addEventListener('change', () => selectSong(Number(ui.song.value)));
+    ui.loop.addEventListener('change', setLoop);
+    ui.download.addEventListener('click', download);
+    ui.seek.addEventListener('input', () => { page.seeking = true; ui.elapsed.textContent = formatTime(Number(ui.seek.value)); });
+    ui.seek.addEventListener('change', () => { page.seeking = false; seekTo(Number(ui.seek.value)); });
+    document.addEventListener('keydown', onKey);
+    // A file dropped anywhere on the page opens; the page shows where it may go while dragging.
+    let dragDepth = 0;
+    document.addEventListener('dragenter', (event) => { event.preventDefault(); dragDepth++; document.body.classList.add('dropping'); });
+    document.addEventListener('dragleave', () => { if (--dragDepth <= 0) { dragDepth = 0; document.body.classList.remove('dropping'); } });
+    document.addEventListener('dragover', (event) => event.preventDefault());
+    document.addEventListener('drop', (event) => {
+        event.preventDefault();
+        dragDepth = 0;
+        document.body.classList.remove('dropping');
+        openFile(event.dataTransfer.files[0]);
+    });
+}
+
+async function start() {
+    ui.play.disabled = true;
+    ui.download.disabled = true;
+    ui.song.disabled = true;
+    try {
+        page.ahx = await loadAhx();
+        page.context = new AudioContext({ latencyHint: 'interactive' });
+        await page.context.audioWorklet.addModule('ahx-worklet.js');
+        page.node = new AudioWorkletNode(page.context, 'ahx-player', {
+            numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2],
+            processorOptions: { wasm: page.ahx.module },
+        });
+        page.node.port.onmessage = receive;
+        page.node.connect(page.context.destination);
+    } catch (error) {
+        ui.title.textContent = 'The player could not start';
+        // Audio worklets exist only on https:// pages and on this machine's own addresses.
+        const reason = window.isSecureContext ? error.message : 'the page must come from https:// or from localhost';
+        showMessage(`This browser cannot run the player: ${reason}.`);
+        return;
+    }
+    wireControls();
+    const response = await fetch(DEMO_SONG).catch(() => null);
+    if (response?.ok) {
+        openModule(new Uint8Array(await response.arrayBuffer()), DEMO_SONG, { autoplay: false });
+    } else {
+        ui.title.textContent = 'No module open';
+    }
+}
+
+start();
