@@ -147,42 +147,16 @@ void PlaySession::ToggleLoop() {
 }
 
 void PlaySession::SeekBySeconds(int64_t seconds) {
-    Poll();  // the song to move is the one the device plays now
-    ahx_player* playing = current_->player.get();
+    const SoundLock lock(output_);
+    if (deck_.current.player == nullptr) return;  // between songs: nothing to move
     const int64_t delta = seconds * static_cast<int64_t>(output_.SampleRate());
-    const auto targetFrom = [&](uint64_t frame) {
-        return SeekTarget(deck_, deck_.current,
-                          delta < 0 && static_cast<uint64_t>(-delta) > frame ? 0 : frame + static_cast<uint64_t>(delta));
-    };
-    uint64_t target = 0;
-    {
-        const SoundLock lock(output_);
-        if (deck_.current.player != playing) return;  // between songs: nothing to move
-        target = targetFrom(deck_.current.frame);
-    }
-    // A seek back starts the song again and skips to the target, tens of milliseconds for a long
-    // song: a second player does it while the device's thread keeps rendering the first.
-    PlayerPtr moved;
-    try {
-        moved = OpenSong(*current_->module, current_->song, options_.stereoMode, output_.SampleRate());
-    } catch (const FileError& error) {
-        return notify_(error.what());  // it opened a moment ago; memory ran out, say
-    }
-    ahx_seek(moved.get(), target);
-    ahx_set_voice_mask(moved.get(), audible_);
-    ahx_set_metering(moved.get(), metering_ ? 1 : 0);
-    {
-        const SoundLock lock(output_);
-        if (deck_.current.player != playing) return;  // the song ended meanwhile
-        // The first player went on by a buffer or so; the jump counts from where it is now, a
-        // skip of a few ticks at most.
-        target = targetFrom(deck_.current.frame);
-        ahx_seek(moved.get(), target);
-        deck_.current.player = moved.get();
-        deck_.current.frame = target;
-    }
-    current_->player = std::move(moved);
-    current_->info = *ahx_get_info(current_->player.get());
+    const uint64_t frame = deck_.current.frame;
+    const uint64_t target = SeekTarget(
+        deck_, deck_.current, delta < 0 && static_cast<uint64_t>(-delta) > frame ? 0 : frame + static_cast<uint64_t>(delta));
+    // Under the lock: measuring the song left the player a snapshot every ten seconds, so a seek
+    // skips ten seconds at most, well under a millisecond.
+    ahx_seek(deck_.current.player, target);
+    deck_.current.frame = target;
 }
 
 void PlaySession::NextFile() { Install(LoadFrom(current_->fileIndex + 1)); }
