@@ -57,6 +57,7 @@ demo: build
 
 bench: build
 	./build/bench/ahx_bench
+	./build/bench/ahx_play_bench
 
 clean:
 	rm -rf build build-asan build-web web/node_modules

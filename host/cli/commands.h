@@ -14,6 +14,7 @@ constexpr int kExitInterrupted = 130;  // the shell's own code for a process sto
 int RunRender(const std::vector<std::string_view>& arguments);
 int RunInfo(const std::vector<std::string_view>& arguments);
 int RunCheck(const std::vector<std::string_view>& arguments);
+int RunPlay(const std::vector<std::string_view>& arguments);
 
 // Set from the SIGINT/SIGTERM handler; long loops poll it and stop cleanly.
 bool InterruptRequested();

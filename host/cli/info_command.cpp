@@ -14,7 +14,6 @@
 namespace {
 
 constexpr uint32_t kInfoRate = 44100;
-constexpr uint32_t kTicksPerSecondPerMultiplier = 50;
 
 struct SongSummary {
     uint32_t song;

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
         std::cout << "ahx " << ahx_version_string() << '\n';
         return kExitSuccess;
     }
-    if (command != "render" && command != "info" && command != "check") {
+    if (command != "render" && command != "info" && command != "check" && command != "play") {
         std::cerr << "ahx: unknown command " << command << " (see ahx --help)\n";
         return kExitUsage;
     }
@@ -41,9 +41,10 @@ int main(int argc, char** argv) {
     const std::vector<std::string_view> rest(arguments.begin() + 1, arguments.end());
     if (command == "info") return RunInfo(rest);
     if (command == "check") return RunCheck(rest);
-    // Renders stop between chunks so that their temporary files can be removed; info writes
-    // nothing and keeps the default, immediate end.
+    // Renders stop between chunks so that their temporary files can be removed, and the player
+    // gives the terminal back; info and check write nothing and keep the default, immediate end.
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
+    if (command == "play") return RunPlay(rest);
     return RunRender(rest);
 }

@@ -3,7 +3,7 @@
 # Inputs: TOOL, HELP2MAN, OUTPUT.
 set(include_file ${OUTPUT}.include)
 file(WRITE ${include_file} "")
-foreach(command render info check)
+foreach(command play render info check)
   execute_process(COMMAND ${TOOL} ${command} --help OUTPUT_VARIABLE help RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "${TOOL} ${command} --help failed")

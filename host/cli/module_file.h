@@ -8,6 +8,9 @@
 
 #include "ahx/ahx.h"
 
+// Replay ticks per second for each step of a module's speed multiplier.
+constexpr uint32_t kTicksPerSecondPerMultiplier = 50;
+
 // A failure tied to one input or output file; the message already names the file.
 class FileError : public std::runtime_error {
 public:

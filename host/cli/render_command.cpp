@@ -14,15 +14,11 @@
 #include "commands.h"
 #include "help.h"
 #include "module_file.h"
+#include "option_limits.h"
 #include "render.h"
 
 namespace {
 
-constexpr uint32_t kLowestRate = 8000;
-constexpr uint32_t kHighestRate = 192000;
-constexpr double kLongestSeconds = 86400;  // a day; a typing slip should not fill a disk
-constexpr uint32_t kMostLoops = 1000;
-constexpr int32_t kHighestStereoMode = 4;
 constexpr int64_t kWidestSeparation = 200;
 // Opus encodes at 48000 Hz and a few lower rates, not at 44100; unless --rate says otherwise.
 constexpr uint32_t kOpusRate = 48000;
@@ -56,7 +52,7 @@ RenderOptions ParseRenderOptions(const std::vector<std::string_view>& arguments)
         } else if (a == "--song") {
             const std::string_view value = cursor.Value(a);
             options.song = value == "all" ? std::nullopt
-                                          : std::optional<uint32_t>(static_cast<uint32_t>(ParseInteger(a, value, 0, 255)));
+                                          : std::optional<uint32_t>(static_cast<uint32_t>(ParseInteger(a, value, 0, kHighestSong)));
         } else if (a == "--seconds") {
             options.settings.seconds = ParseDecimal(a, cursor.Value(a), 0, kLongestSeconds);
         } else if (a == "--loops") {

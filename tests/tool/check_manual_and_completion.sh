@@ -10,7 +10,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 page=$prefix/share/man/man1/ahx.1
 [ -f "$page" ] || { echo "no man page installed"; exit 1; }
-for wanted in '^\.TH AHX "1"' '^\.SH "AHX RENDER"' '^\.SH "AHX INFO"' '^\.SH "AHX CHECK"' 'separation P' \
+for wanted in '^\.TH AHX "1"' '^\.SH "AHX PLAY"' '^\.SH "AHX RENDER"' '^\.SH "AHX INFO"' '^\.SH "AHX CHECK"' 'separation P' \
                '3  every file could be read'; do
   grep -q -- "$wanted" "$page" || { echo "the man page lacks: $wanted"; exit 1; }
 done
@@ -33,10 +33,11 @@ expect() {
   got=$(complete_words $words "${3-}")
   [ "$got" = "$wanted" ] || { echo "completing '$words ${3-}': expected '$wanted', got '$got'"; exit 1; }
 }
-expect "" "--help --version check info render " ""
+expect "" "--help --version check info play render " ""
 expect "" "render " "re"
 expect "render" "--seconds --separation --solo --song --start --stems --stereo " "--s"
 expect "check" "--help --json " "--"
 expect "render --format" "ogg opus " "o"
 expect "info" "B.AHX a.hvl c.thx folder/ " ""
+expect "play --driver" "pipewire pulseaudio " "p"
 echo "man page and bash completion installed and working"

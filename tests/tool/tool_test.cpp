@@ -323,7 +323,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          {{"demo.wav", W, 14 * 32 * 6 * T, "demo.hvl"}}},
 
         {{}, 1, "Usage: ahx", ""},
-        {{"play"}, 1, "ahx: unknown command play", ""},
+        {{"paly"}, 1, "ahx: unknown command paly", ""},
         {{"render", "--bogus"}, 1, "ahx render: unknown option --bogus", ""},
         {{"render", "--rate", "7999"}, 1, "--rate takes a whole number from 8000 to 192000", ""},
         {{"render", "--rate"}, 1, "--rate needs a value", ""},
