@@ -192,28 +192,10 @@ Verdict CheckFile(const std::string& path, bool json) {
 }  // namespace
 
 int RunCheck(const std::vector<std::string_view>& arguments) {
-    std::vector<std::string> files;
-    bool json = false;
-    try {
-        ArgumentCursor cursor(arguments);
-        while (const auto argument = cursor.Next()) {
-            const std::string_view a = *argument;
-            if (cursor.OptionsEnded() || a == "-" || !a.starts_with("-")) {
-                files.emplace_back(a);
-            } else if (a == "-h" || a == "--help") {
-                std::cout << kCheckHelp;
-                return kExitSuccess;
-            } else if (a == "--json") {
-                json = true;
-            } else {
-                throw UsageError("unknown option " + std::string(a));
-            }
-        }
-        if (files.empty()) throw UsageError("which file? give one or more module files");
-    } catch (const UsageError& error) {
-        std::cerr << "ahx check: " << error.what() << " (see ahx check --help)\n";
-        return kExitUsage;
-    }
+    FileListOptions options;
+    if (const std::optional<int> done = ParseFileListOptions("check", kCheckHelp, arguments, &options)) return *done;
+    const std::vector<std::string>& files = options.files;
+    const bool json = options.json;
     bool unreadable = false, findings = false;
     for (const std::string& file : files) {
         const Verdict verdict = CheckFile(file, json);

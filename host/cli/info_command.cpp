@@ -172,28 +172,10 @@ void PrintJson(const ModuleSummary& s, std::ostream& out) {
 }  // namespace
 
 int RunInfo(const std::vector<std::string_view>& arguments) {
-    std::vector<std::string> files;
-    bool json = false;
-    try {
-        ArgumentCursor cursor(arguments);
-        while (const auto argument = cursor.Next()) {
-            const std::string_view a = *argument;
-            if (cursor.OptionsEnded() || a == "-" || !a.starts_with("-")) {
-                files.emplace_back(a);
-            } else if (a == "-h" || a == "--help") {
-                std::cout << kInfoHelp;
-                return kExitSuccess;
-            } else if (a == "--json") {
-                json = true;
-            } else {
-                throw UsageError("unknown option " + std::string(a));
-            }
-        }
-        if (files.empty()) throw UsageError("which file? give one or more module files");
-    } catch (const UsageError& error) {
-        std::cerr << "ahx info: " << error.what() << " (see ahx info --help)\n";
-        return kExitUsage;
-    }
+    FileListOptions options;
+    if (const std::optional<int> done = ParseFileListOptions("info", kInfoHelp, arguments, &options)) return *done;
+    const std::vector<std::string>& files = options.files;
+    const bool json = options.json;
 
     bool allGood = true;
     for (size_t i = 0; i < files.size(); ++i) {
