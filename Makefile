@@ -91,6 +91,7 @@ demo: build
 
 bench: build
 	./build/bench/ahx_bench
+	./build/bench/ahx_play_bench
 
 # Ten thousand open / render / rewind / close cycles; prints the resident size as it goes.
 soak: build

@@ -155,10 +155,12 @@ void PutInstruments(Bytes& out, const ModuleDescription& d) {
 void PutNameTable(Bytes& out, const ModuleDescription& d) {
     out.insert(out.end(), d.name.begin(), d.name.end());
     out.push_back(0);
-    for (const BuiltInstrument& instrument : d.instruments) {
-        out.insert(out.end(), instrument.name.begin(), instrument.name.end());
+    const size_t named = std::min(d.namedInstruments, d.instruments.size());
+    for (size_t i = 0; i < named; ++i) {
+        out.insert(out.end(), d.instruments[i].name.begin(), d.instruments[i].name.end());
         out.push_back(0);
     }
+    if (!d.terminateLastName) out.pop_back();
 }
 
 // Header fields up to and including the subsong count; the name-table offset is patched later.
@@ -210,5 +212,6 @@ std::vector<uint8_t> BuildModule(const ModuleDescription& description) {
     // The offset field is 16 bits wide; a module longer than that keeps only the low bits.
     SetWord(out, 4, static_cast<uint32_t>(out.size()));
     PutNameTable(out, description);
+    out.insert(out.end(), description.trailingBytes.begin(), description.trailingBytes.end());
     return out;
 }

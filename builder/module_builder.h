@@ -1,6 +1,7 @@
 #pragma once
 // Writes HVL and THX module bytes from a readable description, so that every test, fuzzer seed
 // and demo song is made by this project. Field names follow the tune model.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -68,6 +69,11 @@ struct ModuleDescription {
     std::vector<std::vector<BuiltStep>> tracks;
     std::vector<BuiltInstrument> instruments;  // instrument 1 is instruments[0]
     bool hvlLongEmptySteps = false;            // HVL: write empty steps as 5 zero bytes, not "?"
+    // Damaged name tables: only the first namedInstruments instrument names are written, and the
+    // last name written may lose its terminating zero (the file then ends inside it).
+    size_t namedInstruments = SIZE_MAX;
+    bool terminateLastName = true;
+    std::vector<uint8_t> trailingBytes = {};  // written after the name table
 };
 
 // The module's bytes, name table last. Values are written as given (bits beyond a field's

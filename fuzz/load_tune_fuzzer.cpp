@@ -1,10 +1,12 @@
-// Feeds arbitrary bytes to the readers and plays whatever loads: every song starts and renders a
-// little, at an output rate and stereo mode the input picks. Nothing may crash, read out of bounds,
-// leak or hit undefined behaviour, whatever the file claims.
+// Feeds arbitrary bytes to the readers and the module check, and plays whatever loads: every song
+// starts and renders a little, at an output rate and stereo mode the input picks. Nothing may
+// crash, read out of bounds, leak or hit undefined behaviour, whatever the file claims.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "loader/module_findings.h"
+#include "loader/module_findings.h"
 #include "loader/tune.h"
 #include "mixer/mixer.h"
 #include "waves/wave_bank.h"
@@ -44,6 +46,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > kMaxFileBytes) return 0;  // see kMaxFileBytes
     const RenderChoice choice = ChooseRender(data, size);
+    // The check reads the same bytes with every finding reported, and walks the song's commands.
+    const FindingSink ignore{[](void*, const ModuleFinding&) {}, nullptr};
+    CheckModule(data, static_cast<uint32_t>(size), ignore);
     Tune* tune = LoadTune(data, static_cast<uint32_t>(size), choice.stereoMode, choice.mixFrequency);
     if (tune == nullptr) return 0;  // refused: the readers' only duty here is not to crash
 

@@ -18,6 +18,7 @@ ModuleHeader DecodeAhxHeader(ByteCursor* cursor, int32_t stereoMode) {
     header.formatVersion = 0;  // step command EF1 belongs to HVL files only
     header.nameTableOffset = ReadWord(cursor);
     DecodeTrackFlags(cursor, &header);
+    header.restartOffset = static_cast<uint8_t>(cursor->offset);
     header.restartPosition = ReadWord(cursor);
     header.trackLength = ReadByte(cursor);
     header.trackCount = ReadByte(cursor);
@@ -49,7 +50,7 @@ void DecodePerfEntry(ByteCursor* cursor, PerfEntry* entry, uint8_t revision) {
     const uint8_t b1 = ReadByte(cursor);
     entry->commands[0] = kPerfCommandForThxCode[(b0 >> 2) & 7];
     entry->commands[1] = kPerfCommandForThxCode[b0 >> 5];
-    entry->waveform = StoredPerfWaveform(static_cast<uint8_t>(((b0 & 3) << 1) | (b1 >> 7)));
+    entry->waveform = static_cast<uint8_t>(((b0 & 3) << 1) | (b1 >> 7));
     entry->fixed = (b1 >> 6) & 1;
     entry->note = b1 & 0x3F;
     entry->params[0] = ReadByte(cursor);
@@ -69,5 +70,5 @@ const ModuleLayout kAhxLayout = {
 
 Tune* ReadAhxTune(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, uint32_t mixFrequency) {
     if (bytes == nullptr) return nullptr;  // nothing to read
-    return ReadModule(kAhxLayout, bytes, byteCount, stereoMode, mixFrequency, nullptr);
+    return ReadModule(kAhxLayout, bytes, byteCount, stereoMode, mixFrequency, nullptr, nullptr);
 }

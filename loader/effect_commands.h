@@ -18,6 +18,9 @@ constexpr uint8_t kStepTrackBreak = 0xD;
 constexpr uint8_t kStepExtended = 0xE;
 constexpr uint8_t kStepTempo = 0xF;
 
+// Position numbers in commands B and D are written as two decimal digits; nibbles above 9 still count.
+inline int32_t DecimalParam(uint8_t param) { return (param >> 4) * 10 + (param & 0x0F); }
+
 // Sub-commands of kStepExtended, in the parameter's high digit.
 constexpr uint8_t kExtendedFineSlideUp = 0x1;
 constexpr uint8_t kExtendedFineSlideDown = 0x2;

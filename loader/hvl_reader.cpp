@@ -16,6 +16,7 @@ ModuleHeader DecodeHvlHeader(ByteCursor* cursor, int32_t /*stereoMode: HVL files
     header.formatVersion = header.version;
     header.nameTableOffset = ReadWord(cursor);
     DecodeTrackFlags(cursor, &header);
+    header.restartOffset = static_cast<uint8_t>(cursor->offset);  // shares its first byte with the channels
     const uint8_t channelByte = ReadByte(cursor);
     header.channelCount = static_cast<uint16_t>((channelByte >> 2) + 4);
     header.restartPosition = static_cast<uint16_t>(((channelByte & 3) << 8) | ReadByte(cursor));
@@ -24,9 +25,8 @@ ModuleHeader DecodeHvlHeader(ByteCursor* cursor, int32_t /*stereoMode: HVL files
     header.instrumentCount = ReadByte(cursor);
     header.subsongCount = ReadByte(cursor);
     header.mixGain = ReadByte(cursor) * 256u / 100u;
-    const uint8_t stereoMode = ReadByte(cursor);
-    // A mode without a stereo table entry plays as mode 0, centred.
-    header.stereoMode = stereoMode < kStereoModeCount ? stereoMode : 0;
+    header.stereoModeOffset = static_cast<uint8_t>(cursor->offset);
+    header.stereoMode = ReadByte(cursor);
     return header;
 }
 
@@ -55,7 +55,7 @@ void DecodePerfEntry(ByteCursor* cursor, PerfEntry* entry, uint8_t /*version*/) 
     const uint8_t b2 = ReadByte(cursor);
     entry->commands[0] = b0 & 0x0F;
     entry->commands[1] = (b1 >> 3) & 0x0F;
-    entry->waveform = StoredPerfWaveform(b1 & 7);
+    entry->waveform = b1 & 7;
     entry->fixed = (b2 >> 6) & 1;
     entry->note = b2 & 0x3F;
     entry->params[0] = ReadByte(cursor);

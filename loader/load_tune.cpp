@@ -11,11 +11,11 @@ ModuleProbe Probe(LoadStatus status, ModuleFormat format, uint8_t version) {
     return ModuleProbe{status, format, version, 0, 0};
 }
 
-const ModuleLayout* LayoutOf(ModuleFormat format) {
-    return format == ModuleFormat::kHvl ? &kHvlLayout : &kAhxLayout;
-}
-
 }  // namespace
+
+const ModuleLayout& LayoutOf(ModuleFormat format) {
+    return format == ModuleFormat::kHvl ? kHvlLayout : kAhxLayout;
+}
 
 ModuleProbe ProbeModule(const uint8_t* bytes, uint32_t byteCount) {
     if (bytes == nullptr || byteCount < kMagicBytes) return Probe(LoadStatus::kNotAModule, ModuleFormat::kUnknown, 0);
@@ -30,7 +30,7 @@ ModuleProbe ProbeModule(const uint8_t* bytes, uint32_t byteCount) {
     const uint8_t highest = format == ModuleFormat::kHvl ? kHighestHvlVersion : kHighestAhxRevision;
     if (version > highest) return Probe(LoadStatus::kUnsupportedVersion, format, version);
 
-    const ModuleLayout& layout = *LayoutOf(format);
+    const ModuleLayout& layout = LayoutOf(format);
     ByteCursor cursor = CursorAt(bytes, byteCount, 0);
     const ModuleHeader header = layout.decodeHeader(&cursor, 0);
     ModuleProbe probe = CheckHeaderLimits(header);
@@ -46,7 +46,7 @@ Tune* LoadTuneWithProbe(const uint8_t* bytes, uint32_t byteCount, int32_t stereo
         if (probe != nullptr) *probe = header;
         return nullptr;  // not a module, or one this reader refuses on its header alone
     }
-    return ReadModule(*LayoutOf(header.format), bytes, byteCount, stereoMode, mixFrequency, probe);
+    return ReadModule(LayoutOf(header.format), bytes, byteCount, stereoMode, mixFrequency, probe, nullptr);
 }
 
 Tune* LoadTune(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, uint32_t mixFrequency) {

@@ -10,17 +10,14 @@ namespace {
 uint8_t HighNibble(uint8_t param) { return static_cast<uint8_t>(param >> 4); }
 uint8_t LowNibble(uint8_t param) { return static_cast<uint8_t>(param & 0x0F); }
 
-// Position numbers in commands B and D are written as two decimal digits; nibbles above 9 still count.
-int32_t DecimalDigits(uint8_t param) { return HighNibble(param) * 10 + LowNibble(param); }
-
 void RequestPositionJump(Tune* tune, uint8_t param) {
-    const int32_t target = tune->nextPositionIndex * 100 + DecimalDigits(param);
+    const int32_t target = tune->nextPositionIndex * 100 + DecimalParam(param);
     tune->nextPositionIndex = static_cast<int16_t>(target);
     tune->positionChangePending = 1;
 }
 
 void RequestTrackBreak(Tune* tune, uint8_t param) {
-    const int32_t step = DecimalDigits(param);
+    const int32_t step = DecimalParam(param);
     tune->nextPositionIndex = static_cast<int16_t>(tune->positionIndex + 1);
     tune->nextStepIndex = static_cast<uint16_t>(step < tune->trackLength ? step : 0);
     tune->positionChangePending = 1;

@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
+
+#include "commands.h"
+#include "text_output.h"
 
 std::optional<std::string_view> ArgumentCursor::Next() {
     if (inlineValue_) throw UsageError(std::string(lastArgument_) + " takes no value");
@@ -92,4 +96,29 @@ uint32_t ChannelsBeyond(uint32_t mask, uint32_t channelCount) {
         if ((mask >> (channel - 1) & 1) != 0) return channel;
     }
     return 0;
+}
+
+std::optional<int> ParseFileListOptions(std::string_view command, std::string_view help,
+                                        const std::vector<std::string_view>& arguments, FileListOptions* options) {
+    try {
+        ArgumentCursor cursor(arguments);
+        while (const auto argument = cursor.Next()) {
+            const std::string_view a = *argument;
+            if (cursor.OptionsEnded() || a == "-" || !a.starts_with("-")) {
+                options->files.emplace_back(a);
+            } else if (a == "-h" || a == "--help") {
+                std::cout << help;
+                return kExitSuccess;
+            } else if (a == "--json") {
+                options->json = true;
+            } else {
+                throw UsageError("unknown option " + std::string(a));
+            }
+        }
+        if (options->files.empty()) throw UsageError("which file? give one or more module files");
+    } catch (const UsageError& error) {
+        std::cerr << "ahx " << command << ": " << Printable(error.what()) << " (see ahx " << command << " --help)\n";
+        return kExitUsage;
+    }
+    return std::nullopt;
 }

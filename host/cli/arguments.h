@@ -44,3 +44,13 @@ double ParseDecimal(std::string_view option, std::string_view text, double lowes
 uint32_t ParseChannelList(std::string_view option, std::string_view text);
 // The lowest channel in mask that a module of channelCount channels does not have, or 0.
 uint32_t ChannelsBeyond(uint32_t mask, uint32_t channelCount);
+
+// What info and check take: module files and --json.
+struct FileListOptions {
+    std::vector<std::string> files;
+    bool json = false;
+};
+// Reads `ahx COMMAND [--json] FILE...`. Returns an exit code when the command is done already:
+// after --help (printing help) or a usage error (reported on stderr); nothing otherwise.
+std::optional<int> ParseFileListOptions(std::string_view command, std::string_view help,
+                                        const std::vector<std::string_view>& arguments, FileListOptions* options);

@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 #include "module_file.h"
@@ -20,13 +23,57 @@ std::string LowerCase(std::string_view text) {
     return lower;
 }
 
-int SndfileFormat(AudioFormat format) {
-    switch (format) {
-        case AudioFormat::Wav: return SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        case AudioFormat::Flac: return SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
-        case AudioFormat::Raw: return SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
+struct FormatSpec {
+    AudioFormat format;
+    std::string_view name;       // for --format
+    std::string_view extension;  // what outputs are named with
+    std::string_view otherName;  // a second extension, or empty
+    std::string_view label;      // for messages
+    int sndfileFormat;
+    bool lossy;
+};
+
+constexpr FormatSpec kFormats[] = {
+    {AudioFormat::Wav, "wav", ".wav", "", "WAV", SF_FORMAT_WAV | SF_FORMAT_PCM_16, false},
+    {AudioFormat::Flac, "flac", ".flac", "", "FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, false},
+    {AudioFormat::Ogg, "ogg", ".ogg", "oga", "Ogg Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS, true},
+    {AudioFormat::Opus, "opus", ".opus", "", "Opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, true},
+    {AudioFormat::Mp3, "mp3", ".mp3", "", "MP3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, true},
+    {AudioFormat::Aiff, "aiff", ".aiff", "aif", "AIFF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, false},
+    {AudioFormat::Raw, "raw", ".raw", "", "raw PCM", SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE, false},
+};
+
+const FormatSpec& SpecOf(AudioFormat format) {
+    for (const FormatSpec& spec : kFormats) {
+        if (spec.format == format) return spec;
     }
-    return 0;
+    return kFormats[0];
+}
+
+// A file that keeps nothing, for asking libsndfile whether it could write a format without a file.
+struct NullFile {
+    sf_count_t position = 0;
+    sf_count_t length = 0;
+};
+
+SF_VIRTUAL_IO NullFileIo() {
+    SF_VIRTUAL_IO io{};
+    io.get_filelen = [](void* data) { return static_cast<NullFile*>(data)->length; };
+    io.seek = [](sf_count_t offset, int whence, void* data) {
+        NullFile& file = *static_cast<NullFile*>(data);
+        const sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? file.position : file.length;
+        file.position = base + offset;
+        return file.position;
+    };
+    io.read = [](void*, sf_count_t, void*) { return sf_count_t{0}; };
+    io.write = [](const void*, sf_count_t count, void* data) {
+        NullFile& file = *static_cast<NullFile*>(data);
+        file.position += count;
+        file.length = std::max(file.length, file.position);
+        return count;
+    };
+    io.tell = [](void* data) { return static_cast<NullFile*>(data)->position; };
+    return io;
 }
 
 // Raw samples on standard output are little-endian whatever the machine, as `-t s16 -L` readers expect.
@@ -75,28 +122,63 @@ bool RenameIntoPlace(const std::string& from, const std::string& to, bool overwr
 
 std::optional<AudioFormat> AudioFormatFromName(std::string_view name) {
     const std::string lower = LowerCase(name);
-    if (lower == "wav") return AudioFormat::Wav;
-    if (lower == "flac") return AudioFormat::Flac;
-    if (lower == "raw") return AudioFormat::Raw;
+    for (const FormatSpec& spec : kFormats) {
+        if (lower == spec.name) return spec.format;
+    }
     return std::nullopt;
 }
 
 std::optional<AudioFormat> AudioFormatFromExtension(std::string_view fileName) {
-    const std::string extension = std::filesystem::path(fileName).extension().string();
+    const std::string extension = LowerCase(std::filesystem::path(fileName).extension().string());
     if (extension.size() < 2) return std::nullopt;
-    return AudioFormatFromName(std::string_view(extension).substr(1));
+    const std::string_view name = std::string_view(extension).substr(1);
+    for (const FormatSpec& spec : kFormats) {
+        if (name == spec.name || (!spec.otherName.empty() && name == spec.otherName)) return spec.format;
+    }
+    return std::nullopt;
 }
 
 std::string_view ExtensionOf(AudioFormat format) {
-    switch (format) {
-        case AudioFormat::Wav: return ".wav";
-        case AudioFormat::Flac: return ".flac";
-        case AudioFormat::Raw: return ".raw";
+    return SpecOf(format).extension;
+}
+
+std::string_view LabelOf(AudioFormat format) { return SpecOf(format).label; }
+
+std::string FormatNameList() {
+    std::string list;
+    const size_t count = std::size(kFormats);
+    for (size_t i = 0; i < count; ++i) {
+        list += std::string(kFormats[i].name) + (i + 2 < count ? ", " : i + 1 < count ? " or " : "");
     }
+    return list;
+}
+
+bool IsLossy(AudioFormat format) { return SpecOf(format).lossy; }
+
+std::string WhyNotWritable(AudioFormat format, uint32_t sampleRate) {
+    const FormatSpec& spec = SpecOf(format);
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(sampleRate);
+    info.channels = 2;
+    info.format = spec.sndfileFormat;
+    const std::string label(spec.label);
+    if (sf_format_check(&info) == SF_FALSE) return "this libsndfile cannot write " + label;
+    // The format check knows nothing of rates an encoder refuses; opening a stream that keeps nothing does.
+    NullFile nowhere;
+    SF_VIRTUAL_IO io = NullFileIo();
+    SNDFILE* probe = sf_open_virtual(&io, SFM_WRITE, &info, &nowhere);
+    if (probe == nullptr) {
+        std::string reason = sf_strerror(nullptr);
+        const std::string_view prefix = "Error : ";
+        if (reason.starts_with(prefix)) reason.erase(0, prefix.size());
+        return "cannot write " + label + " at " + std::to_string(sampleRate) + " Hz: " + reason;
+    }
+    sf_close(probe);
     return "";
 }
 
-AudioOutput::AudioOutput(std::string path, AudioFormat format, uint32_t sampleRate, bool overwrite)
+AudioOutput::AudioOutput(std::string path, AudioFormat format, uint32_t sampleRate, bool overwrite,
+                         const AudioTags& tags, std::optional<int> quality)
     : path_(std::move(path)), overwrite_(overwrite), toStandardOutput_(path_ == kStandardOutput) {
     if (toStandardOutput_) return;
     std::error_code error;
@@ -119,13 +201,24 @@ AudioOutput::AudioOutput(std::string path, AudioFormat format, uint32_t sampleRa
     SF_INFO info{};
     info.samplerate = static_cast<int>(sampleRate);
     info.channels = 2;
-    info.format = SndfileFormat(format);
+    info.format = SpecOf(format).sndfileFormat;
     file_ = sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE);
     if (file_ == nullptr) {
         const std::string reason = sf_strerror(nullptr);
         ::close(descriptor);
         Discard();
         throw FileError(path_ + ": cannot write: " + reason);
+    }
+    if (quality && IsLossy(format)) {
+        double level = static_cast<double>(*quality) / kHighestQuality;
+        sf_command(file_, SFC_SET_VBR_ENCODING_QUALITY, &level, sizeof level);
+    }
+    // Before any sample: the Ogg formats write their tags in the stream's first pages. Formats
+    // without a place for a tag refuse it, which is fine.
+    const std::pair<int, const std::string*> strings[] = {
+        {SF_STR_TITLE, &tags.title}, {SF_STR_SOFTWARE, &tags.software}, {SF_STR_COMMENT, &tags.comment}};
+    for (const auto& [kind, text] : strings) {
+        if (!text->empty()) sf_set_string(file_, kind, text->c_str());
     }
 }
 

@@ -8,19 +8,37 @@
 
 #include <sndfile.h>
 
-enum class AudioFormat { Wav, Flac, Raw };
+enum class AudioFormat { Wav, Flac, Ogg, Opus, Mp3, Aiff, Raw };
 
-std::optional<AudioFormat> AudioFormatFromName(std::string_view name);           // "wav", "flac", "raw"
-std::optional<AudioFormat> AudioFormatFromExtension(std::string_view fileName);  // ".wav", ".flac", ".raw"
+std::optional<AudioFormat> AudioFormatFromName(std::string_view name);           // "wav", "flac", "ogg" ...
+std::optional<AudioFormat> AudioFormatFromExtension(std::string_view fileName);  // ".wav", ".aif" ...
 std::string_view ExtensionOf(AudioFormat format);                                // ".wav" ...
+std::string_view LabelOf(AudioFormat format);                                    // "Ogg Vorbis" ...
+// The names --format takes, for messages: "wav, flac, ogg, opus, mp3, aiff or raw".
+std::string FormatNameList();
+// Lossy formats take a quality; the others are bit-exact.
+bool IsLossy(AudioFormat format);
+// Empty when the installed libsndfile can write format at sampleRate; otherwise why not, in its words.
+std::string WhyNotWritable(AudioFormat format, uint32_t sampleRate);
+
+// Text tags for the formats that hold them; empty ones are left out.
+struct AudioTags {
+    std::string title;     // UTF-8
+    std::string software;  // "ahx 1.1.0"
+    std::string comment;   // "HVL version 1, song 2 of 3"
+};
 
 constexpr std::string_view kStandardOutput = "-";
+// --quality runs from 0 (smallest) to this (best).
+constexpr int kHighestQuality = 10;
 
 class AudioOutput {
 public:
     // Opens a temporary file beside path (or standard output for "-"); throws FileError.
     // Without overwrite, an existing path is an error, checked now and again when committing.
-    AudioOutput(std::string path, AudioFormat format, uint32_t sampleRate, bool overwrite);
+    // quality (0..kHighestQuality) is used by the lossy formats only.
+    AudioOutput(std::string path, AudioFormat format, uint32_t sampleRate, bool overwrite, const AudioTags& tags,
+                std::optional<int> quality);
     ~AudioOutput();
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
@@ -29,6 +47,7 @@ public:
     void Write(const int16_t* interleaved, size_t frameCount);
     // Finishes the file and gives it its real name; without this the destructor removes it.
     void Commit();
+    const std::string& Path() const { return path_; }
 
 private:
     void Discard();

@@ -9,17 +9,17 @@
 #include "commands.h"
 #include "help.h"
 #include "module_file.h"
-#include "one_line.h"
+#include "text_output.h"
 
 namespace {
 
 constexpr uint32_t kInfoRate = 44100;
-constexpr uint32_t kTicksPerSecondPerMultiplier = 50;
 
 struct SongSummary {
     uint32_t song;
     uint32_t startPosition;
-    ahx_length length;
+    ahx_length length;        // as render measures it
+    ahx_song_summary course;  // how it goes on after once through, and the channels it uses
 };
 
 struct ModuleSummary {
@@ -36,48 +36,6 @@ struct ModuleSummary {
     std::vector<std::string> instrumentNames;
 };
 
-// Names are 8-bit text of the old home-computer kind; read them as Latin-1 so any byte prints.
-std::string NameText(const char* name) {
-    std::string text;
-    for (size_t i = 0; name[i] != '\0'; ++i) {
-        const auto byte = static_cast<unsigned char>(name[i]);
-        if (byte < 0x80) {
-            text += static_cast<char>(byte);
-        } else {
-            text += static_cast<char>(0xC0 | (byte >> 6));
-            text += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return text;
-}
-
-// Text lines must stay one line each: control characters become '?'.
-std::string Printable(const std::string& text) {
-    std::string out = text;
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    return out;
-}
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 // The header's percentage p became p * 256 / 100 truncated; the smallest p giving the stored gain.
 uint32_t GainPercent(uint32_t mixGain) { return (mixGain * 100 + 255) / 256; }
 
@@ -89,7 +47,7 @@ ModuleSummary Summarise(const ModuleFile& module) {
     s.ahx = IsAhx(module);
     s.formatName = s.ahx ? "AHX" : "HVL";
     s.version = info.version;
-    s.title = NameText(info.title);
+    s.title = TitleText(info.title);
     s.channels = info.channels;
     s.positions = info.positions;
     s.restartPosition = info.restart;
@@ -99,22 +57,47 @@ ModuleSummary Summarise(const ModuleFile& module) {
     s.stereoMode = info.stereo_mode;
     s.mixGainPercent = GainPercent(info.mix_gain);
     for (uint32_t song = 0; song <= info.subsongs; ++song) {
-        SongSummary summary{song, 0, {}};
+        SongSummary summary{song, 0, {}, {}};
+        ahx_summarise_song(player.get(), song, &summary.course);
         ahx_get_song_start(player.get(), song, &summary.startPosition);
         ahx_measure_song(player.get(), song, 1, &summary.length);
         s.songs.push_back(summary);
     }
-    for (uint32_t i = 1; i <= info.instruments; ++i) s.instrumentNames.push_back(NameText(ahx_instrument_name(player.get(), i)));
+    for (uint32_t i = 1; i <= info.instruments; ++i) s.instrumentNames.push_back(TitleText(ahx_instrument_name(player.get(), i)));
     return s;
 }
 
-std::string Duration(const ahx_length& length) {
-    const uint64_t centiseconds = (length.frames * 100 + kInfoRate / 2) / kInfoRate;
+std::string Clock(uint64_t frames) {
+    const uint64_t centiseconds = (frames * 100 + kInfoRate / 2) / kInfoRate;
     char text[64];
     std::snprintf(text, sizeof text, "%llu:%02llu.%02llu", static_cast<unsigned long long>(centiseconds / 6000),
                   static_cast<unsigned long long>(centiseconds / 100 % 60),
                   static_cast<unsigned long long>(centiseconds % 100));
-    return length.ends ? text : std::string("does not repeat within ") + text + " (render stops there)";
+    return text;
+}
+
+std::string Step(uint32_t position, uint32_t row) {
+    return "position " + std::to_string(position) + ", row " + std::to_string(row);
+}
+
+// "plays 0:01.44, then loops for ever from position 0, row 0"
+std::string Course(const SongSummary& song) {
+    switch (song.course.end) {
+        case AHX_SONG_LOOPS:
+            return "plays " + Clock(song.length.frames) + ", then loops for ever from " +
+                   Step(song.course.position, song.course.row);
+        case AHX_SONG_STOPS:
+            return "ends at " + Clock(song.course.frames) + ", stuck on " + Step(song.course.position, song.course.row) +
+                   " (tempo 0; render stops at " + Clock(song.length.frames) + ")";
+        case AHX_SONG_CUT: break;
+    }
+    return "does not repeat within " + Clock(song.length.frames) + " (render stops there)";
+}
+
+uint32_t ChannelCount(uint32_t mask) {
+    uint32_t count = 0;
+    for (; mask != 0; mask &= mask - 1) ++count;
+    return count;
 }
 
 void PrintText(const ModuleSummary& s, std::ostream& out) {
@@ -136,7 +119,8 @@ void PrintText(const ModuleSummary& s, std::ostream& out) {
     out << "  songs         " << s.songs.size() << '\n';
     for (const SongSummary& song : s.songs) {
         out << "    song " << song.song << (song.song < 10 ? "      " : song.song < 100 ? "     " : "    ")
-            << "starts at position " << song.startPosition << ", plays " << Duration(song.length) << '\n';
+            << "starts at position " << song.startPosition << ", " << Course(song) << "; "
+            << ChannelCount(song.course.channels_used) << " of " << s.channels << " channels used\n";
     }
     out << "  instruments   " << s.instrumentNames.size() << '\n';
     for (size_t i = 0; i < s.instrumentNames.size(); ++i) {
@@ -163,7 +147,20 @@ void PrintJson(const ModuleSummary& s, std::ostream& out) {
         std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(song.length.frames) / kInfoRate);
         out << (i ? "," : "") << "{\"song\":" << song.song << ",\"startPosition\":" << song.startPosition
             << ",\"frames\":" << song.length.frames << ",\"seconds\":" << seconds
-            << ",\"ends\":" << (song.length.ends ? "true" : "false") << '}';
+            << ",\"ends\":" << (song.length.ends ? "true" : "false");
+        const char* ends[] = {"loops", "stops", "cut"};
+        out << ",\"end\":\"" << ends[song.course.end] << '"';
+        if (song.course.end != AHX_SONG_CUT) {
+            out << ",\"endPosition\":" << song.course.position << ",\"endRow\":" << song.course.row;
+        }
+        out << ",\"channelsUsed\":[";
+        const char* separator = "";
+        for (uint32_t c = 0; c < s.channels; ++c) {
+            if ((song.course.channels_used >> c & 1) == 0) continue;
+            out << separator << c + 1;
+            separator = ",";
+        }
+        out << "]}";
     }
     out << "],\"instruments\":[";
     for (size_t i = 0; i < s.instrumentNames.size(); ++i) {
@@ -175,28 +172,10 @@ void PrintJson(const ModuleSummary& s, std::ostream& out) {
 }  // namespace
 
 int RunInfo(const std::vector<std::string_view>& arguments) {
-    std::vector<std::string> files;
-    bool json = false;
-    try {
-        ArgumentCursor cursor(arguments);
-        while (const auto argument = cursor.Next()) {
-            const std::string_view a = *argument;
-            if (cursor.OptionsEnded() || a == "-" || !a.starts_with("-")) {
-                files.emplace_back(a);
-            } else if (a == "-h" || a == "--help") {
-                std::cout << kInfoHelp;
-                return kExitSuccess;
-            } else if (a == "--json") {
-                json = true;
-            } else {
-                throw UsageError("unknown option " + std::string(a));
-            }
-        }
-        if (files.empty()) throw UsageError("which file? give one or more module files");
-    } catch (const UsageError& error) {
-        std::cerr << "ahx info: " << OneLine(error.what()) << " (see ahx info --help)\n";
-        return kExitUsage;
-    }
+    FileListOptions options;
+    if (const std::optional<int> done = ParseFileListOptions("info", kInfoHelp, arguments, &options)) return *done;
+    const std::vector<std::string>& files = options.files;
+    const bool json = options.json;
 
     bool allGood = true;
     for (size_t i = 0; i < files.size(); ++i) {
@@ -210,7 +189,7 @@ int RunInfo(const std::vector<std::string_view>& arguments) {
             }
             std::cout.flush();
         } catch (const FileError& error) {
-            std::cerr << "ahx: " << OneLine(error.what()) << '\n';
+            std::cerr << "ahx: " << Printable(error.what()) << '\n';
             allGood = false;
         }
     }

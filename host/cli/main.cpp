@@ -7,7 +7,7 @@
 #include "commands.h"
 #include "ahx/ahx.h"
 #include "help.h"
-#include "one_line.h"
+#include "text_output.h"
 
 namespace {
 
@@ -34,16 +34,18 @@ int main(int argc, char** argv) {
         std::cout << "ahx " << ahx_version_string() << '\n';
         return kExitSuccess;
     }
-    if (command != "render" && command != "info") {
-        std::cerr << "ahx: unknown command " << OneLine(command) << " (see ahx --help)\n";
+    if (command != "render" && command != "info" && command != "check" && command != "play") {
+        std::cerr << "ahx: unknown command " << Printable(std::string(command)) << " (see ahx --help)\n";
         return kExitUsage;
     }
 
     const std::vector<std::string_view> rest(arguments.begin() + 1, arguments.end());
     if (command == "info") return RunInfo(rest);
-    // Renders stop between chunks so that their temporary files can be removed; info writes
-    // nothing and keeps the default, immediate end.
+    if (command == "check") return RunCheck(rest);
+    // Renders stop between chunks so that their temporary files can be removed, and the player
+    // gives the terminal back; info and check write nothing and keep the default, immediate end.
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
+    if (command == "play") return RunPlay(rest);
     return RunRender(rest);
 }

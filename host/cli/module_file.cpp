@@ -16,8 +16,9 @@ std::string StemOf(const std::string& path) {
 
 std::string FormatName(const ahx_probe_info& header) { return header.format == AHX_FORMAT_AHX ? "AHX" : "HVL"; }
 
-// The library's reason, with the numbers a user needs to see what is wrong.
-std::string Reason(const ahx_probe_info& header, ahx_result result) {
+}  // namespace
+
+std::string RefusalReason(const ahx_probe_info& header, ahx_result result) {
     switch (result) {
         case AHX_ERROR_NOT_A_MODULE: return "not a module (no THX or HVL header)";
         case AHX_ERROR_TOO_LARGE: return "not a module (larger than 16 MiB)";
@@ -34,15 +35,23 @@ std::string Reason(const ahx_probe_info& header, ahx_result result) {
     }
 }
 
+namespace {
+
 // Rejects what the library would refuse on the header alone, for reasons we can name precisely.
 void CheckHeader(ModuleFile& module) {
     const ahx_result result = ahx_probe(module.bytes.data(), module.bytes.size(), &module.header);
-    if (result != AHX_OK) throw FileError(module.displayName + ": " + Reason(module.header, result));
+    if (result != AHX_OK) throw FileError(module.displayName + ": " + RefusalReason(module.header, result));
 }
 
 }  // namespace
 
 ModuleFile ReadModuleFile(const std::string& path) {
+    ModuleFile module = ReadModuleBytes(path);
+    CheckHeader(module);
+    return module;
+}
+
+ModuleFile ReadModuleBytes(const std::string& path) {
     ModuleFile module{path, path, StemOf(path), {}, {}};
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
@@ -61,7 +70,7 @@ ModuleFile ReadModuleFile(const std::string& path) {
     while (in) {
         const size_t had = module.bytes.size();
         if (had > AHX_MAX_MODULE_BYTES) {
-            throw FileError(path + ": " + Reason(module.header, AHX_ERROR_TOO_LARGE));
+            throw FileError(path + ": " + RefusalReason(module.header, AHX_ERROR_TOO_LARGE));
         }
         module.bytes.resize(had + kPieceBytes);
         in.read(reinterpret_cast<char*>(module.bytes.data() + had), static_cast<std::streamsize>(kPieceBytes));
@@ -70,7 +79,6 @@ ModuleFile ReadModuleFile(const std::string& path) {
     if (in.bad()) {
         throw FileError(path + ": cannot read: " + std::strerror(errno));
     }
-    CheckHeader(module);
     return module;
 }
 
@@ -79,6 +87,20 @@ ModuleFile BundledDemoSong() {
     module.bytes.assign(kDemoSongBytes, kDemoSongBytes + kDemoSongByteCount);
     CheckHeader(module);
     return module;
+}
+
+std::string TitleText(const char* name) {
+    std::string text;
+    for (size_t i = 0; name[i] != '\0'; ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (byte < 0x80) {
+            text += static_cast<char>(byte);
+        } else {
+            text += static_cast<char>(0xC0 | (byte >> 6));
+            text += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return text;
 }
 
 bool IsAhx(const ModuleFile& module) { return module.header.format == AHX_FORMAT_AHX; }
@@ -92,7 +114,7 @@ PlayerPtr OpenSong(const ModuleFile& module, uint32_t song, int32_t stereoMode, 
     const ahx_settings settings{sampleRate, stereoMode};
     ahx_player* opened = nullptr;
     const ahx_result result = ahx_open(module.bytes.data(), module.bytes.size(), &settings, &opened);
-    if (result != AHX_OK) throw FileError(module.displayName + ": " + Reason(module.header, result));
+    if (result != AHX_OK) throw FileError(module.displayName + ": " + RefusalReason(module.header, result));
     PlayerPtr player(opened);
     if (ahx_select_song(player.get(), song) != AHX_OK) {
         const uint32_t last = ahx_get_info(player.get())->subsongs;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
+#include <limits>
 
 #include "commands.h"
 
@@ -23,35 +23,90 @@ int16_t Faded(int16_t sample, uint64_t frame, uint64_t totalFrames, uint64_t fad
     return static_cast<int16_t>(std::lround(sample * gain));
 }
 
+uint64_t FramesOf(double seconds, uint32_t sampleRate) {
+    return static_cast<uint64_t>(std::llround(seconds * sampleRate));
+}
+
+int16_t Saturated(int64_t value) {
+    return static_cast<int16_t>(std::clamp<int64_t>(value, std::numeric_limits<int16_t>::min(),
+                                                    std::numeric_limits<int16_t>::max()));
+}
+
+// Rounds numerator / 200 to the nearest whole number, halves away from zero, the same way for
+// both signs so that a mono result is the same on the left and the right.
+int64_t DivideBy200(int64_t numerator) {
+    return (numerator >= 0 ? numerator + 100 : numerator - 100) / 200;
+}
+
+// Fade, stereo width and peak of one piece of one output.
+void FinishPiece(int16_t* frames, uint64_t frameCount, uint64_t firstFrame, uint64_t totalFrames,
+                 uint64_t fadeFrames, int separationPercent, int32_t* peak) {
+    if (separationPercent != kUnchangedSeparation) SetSeparation(frames, frameCount, separationPercent);
+    for (uint64_t i = 0; i < frameCount * kChannels; ++i) {
+        int16_t& sample = frames[i];
+        if (fadeFrames > 0) sample = Faded(sample, firstFrame + i / kChannels, totalFrames, fadeFrames);
+        *peak = std::max(*peak, std::abs(int32_t{sample}));
+    }
+}
+
+// The frames one song gives with these settings; a FileError when --start lies past its end.
+uint64_t PlannedFrames(ahx_player* player, uint32_t song, const RenderSettings& settings, bool* songEnded) {
+    const uint64_t startFrame = FramesOf(settings.startSeconds, settings.sampleRate);
+    *songEnded = true;
+    if (settings.seconds) return FramesOf(*settings.seconds, settings.sampleRate);
+    ahx_length length{};
+    ahx_measure_song(player, song, settings.loops, &length);
+    *songEnded = length.ends != 0;
+    if (startFrame == 0) return length.frames;
+    if (startFrame >= length.frames) {
+        throw FileError("--start " + FormatDuration(startFrame, settings.sampleRate) + " is past the song's end at " +
+                        FormatDuration(length.frames, settings.sampleRate) + "; add --seconds to render past it");
+    }
+    return length.frames - startFrame;
+}
+
 }  // namespace
 
+void SetSeparation(int16_t* frames, size_t frameCount, int percent) {
+    const int64_t own = 100 + percent, other = 100 - percent;
+    for (size_t i = 0; i < frameCount; ++i) {
+        const int64_t left = frames[2 * i], right = frames[2 * i + 1];
+        frames[2 * i] = Saturated(DivideBy200(left * own + right * other));
+        frames[2 * i + 1] = Saturated(DivideBy200(right * own + left * other));
+    }
+}
+
 RenderResult RenderSong(const ModuleFile& module, uint32_t song, const RenderSettings& settings,
-                        AudioOutput& output, const ProgressCallback& progress) {
+                        std::span<AudioOutput* const> outputs, const ProgressCallback& progress) {
     const PlayerPtr player = OpenSong(module, song, settings.stereoMode, settings.sampleRate);
     RenderResult result;
-    if (settings.seconds) {
-        result.frames = static_cast<uint64_t>(std::llround(*settings.seconds * settings.sampleRate));
-    } else {
-        ahx_length length{};
-        ahx_measure_song(player.get(), song, settings.loops, &length);
-        result.frames = length.frames;
-        result.songEnded = length.ends != 0;
+    try {
+        result.frames = PlannedFrames(player.get(), song, settings, &result.songEnded);
+    } catch (const FileError& error) {
+        throw FileError(module.displayName + ": " + error.what());
     }
-    const uint64_t fadeFrames =
-        std::min(result.frames, static_cast<uint64_t>(std::llround(settings.fadeSeconds * settings.sampleRate)));
+    ahx_set_voice_mask(player.get(), settings.voiceMask);
+    ahx_seek(player.get(), FramesOf(settings.startSeconds, settings.sampleRate));
+    const uint64_t fadeFrames = std::min(result.frames, FramesOf(settings.fadeSeconds, settings.sampleRate));
 
-    std::vector<int16_t> piece(kPieceFrames * kChannels);
+    result.peaks.assign(outputs.size(), 0);
+    std::vector<std::vector<int16_t>> pieces(outputs.size(), std::vector<int16_t>(kPieceFrames * kChannels));
+    std::vector<int16_t*> stems;
+    for (std::vector<int16_t>& piece : pieces) stems.push_back(piece.data());
     uint64_t framesDone = 0;
     while (framesDone < result.frames) {
         if (InterruptRequested()) throw Interrupted();
         const uint64_t frames = std::min(kPieceFrames, result.frames - framesDone);
-        ahx_render_s16(player.get(), piece.data(), frames);
-        for (uint64_t i = 0; i < frames * kChannels; ++i) {
-            int16_t& sample = piece[i];
-            if (fadeFrames > 0) sample = Faded(sample, framesDone + i / kChannels, result.frames, fadeFrames);
-            result.peak = std::max(result.peak, std::abs(int32_t{sample}));
+        if (settings.stems) {
+            ahx_render_stems_s16(player.get(), stems.data(), frames);
+        } else {
+            ahx_render_s16(player.get(), stems[0], frames);
         }
-        output.Write(piece.data(), frames);
+        for (size_t o = 0; o < outputs.size(); ++o) {
+            FinishPiece(stems[o], frames, framesDone, result.frames, fadeFrames, settings.separationPercent,
+                        &result.peaks[o]);
+            outputs[o]->Write(stems[o], frames);
+        }
         framesDone += frames;
         if (progress) progress(framesDone, result.frames);
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -13,16 +14,15 @@
 #include "commands.h"
 #include "help.h"
 #include "module_file.h"
-#include "one_line.h"
+#include "option_limits.h"
+#include "text_output.h"
 #include "render.h"
 
 namespace {
 
-constexpr uint32_t kLowestRate = 8000;
-constexpr uint32_t kHighestRate = 192000;
-constexpr double kLongestSeconds = 86400;  // a day; a typing slip should not fill a disk
-constexpr uint32_t kMostLoops = 1000;
-constexpr int32_t kHighestStereoMode = 4;
+constexpr int64_t kWidestSeparation = 200;
+// Opus encodes at 48000 Hz and a few lower rates, not at 44100; unless --rate says otherwise.
+constexpr uint32_t kOpusRate = 48000;
 
 struct RenderOptions {
     std::vector<std::string> files;
@@ -30,6 +30,10 @@ struct RenderOptions {
     std::optional<uint32_t> song;  // nothing: every song (--song all)
     RenderSettings settings;
     std::optional<AudioFormat> format;
+    std::optional<int> quality;
+    bool rateGiven = false;
+    uint32_t mutedChannels = 0;   // bit c - 1 for channel c, as users number them
+    uint32_t soloChannels = 0;    // 0: no --solo
     bool force = false;
     bool help = false;
 };
@@ -49,21 +53,34 @@ RenderOptions ParseRenderOptions(const std::vector<std::string_view>& arguments)
         } else if (a == "--song") {
             const std::string_view value = cursor.Value(a);
             options.song = value == "all" ? std::nullopt
-                                          : std::optional<uint32_t>(static_cast<uint32_t>(ParseInteger(a, value, 0, 255)));
+                                          : std::optional<uint32_t>(static_cast<uint32_t>(ParseInteger(a, value, 0, kHighestSong)));
         } else if (a == "--seconds") {
             options.settings.seconds = ParseDecimal(a, cursor.Value(a), 0, kLongestSeconds);
         } else if (a == "--loops") {
             options.settings.loops = static_cast<uint32_t>(ParseInteger(a, cursor.Value(a), 1, kMostLoops));
         } else if (a == "--fade") {
             options.settings.fadeSeconds = ParseDecimal(a, cursor.Value(a), 0, kLongestSeconds);
+        } else if (a == "--start") {
+            options.settings.startSeconds = ParseDecimal(a, cursor.Value(a), 0, kLongestSeconds);
         } else if (a == "--rate") {
             options.settings.sampleRate = static_cast<uint32_t>(ParseInteger(a, cursor.Value(a), kLowestRate, kHighestRate));
+            options.rateGiven = true;
         } else if (a == "--stereo") {
             options.settings.stereoMode = static_cast<int32_t>(ParseInteger(a, cursor.Value(a), 0, kHighestStereoMode));
         } else if (a == "--format") {
             const std::string_view value = cursor.Value(a);
             options.format = AudioFormatFromName(value);
-            if (!options.format) throw UsageError("--format takes wav, flac or raw, not '" + std::string(value) + "'");
+            if (!options.format) throw UsageError("--format takes " + FormatNameList() + ", not '" + std::string(value) + "'");
+        } else if (a == "--quality") {
+            options.quality = static_cast<int>(ParseInteger(a, cursor.Value(a), 0, kHighestQuality));
+        } else if (a == "--separation") {
+            options.settings.separationPercent = static_cast<int>(ParseInteger(a, cursor.Value(a), 0, kWidestSeparation));
+        } else if (a == "--mute") {
+            options.mutedChannels |= ParseChannelList(a, cursor.Value(a));
+        } else if (a == "--solo") {
+            options.soloChannels |= ParseChannelList(a, cursor.Value(a));
+        } else if (a == "--stems") {
+            options.settings.stems = true;
         } else if (a == "--force") {
             options.force = true;
         } else {
@@ -73,6 +90,8 @@ RenderOptions ParseRenderOptions(const std::vector<std::string_view>& arguments)
     if (options.settings.seconds && options.settings.loops != 1) {
         throw UsageError("--seconds and --loops both set the length; give one of them");
     }
+    const uint32_t heard = options.soloChannels != 0 ? options.soloChannels : kAllChannels;
+    options.settings.voiceMask = heard & ~options.mutedChannels;
     return options;
 }
 
@@ -94,6 +113,9 @@ OutputPlan PlanOutputs(const RenderOptions& options) {
     plan.format = options.format.value_or(AudioFormat::Wav);
     const bool severalOutputs = options.files.size() > 1 || !options.song;
     if (!options.output) return plan;
+    if (*options.output == kStandardOutput && options.settings.stems) {
+        throw UsageError("-o - writes one stream; --stems writes a file per channel");
+    }
 
     const std::string& output = *options.output;
     if (output == kStandardOutput) {
@@ -119,20 +141,50 @@ OutputPlan PlanOutputs(const RenderOptions& options) {
         return plan;
     }
     if (!options.format && !fromName) {
-        throw UsageError("cannot tell the audio format from the name " + output + "; add --format wav|flac|raw");
+        throw UsageError("cannot tell the audio format from the name " + output + "; add --format (" +
+                         FormatNameList() + ")");
     }
     plan.file = output;
     plan.format = options.format.value_or(fromName.value_or(AudioFormat::Wav));
     return plan;
 }
 
-std::string OutputPathFor(const OutputPlan& plan, const ModuleFile& module, std::optional<uint32_t> songOfAll) {
+// What the format needs of the other options, and whether this libsndfile can write it at all.
+void CheckFormat(RenderOptions& options, AudioFormat format) {
+    if (options.quality && !IsLossy(format)) {
+        throw UsageError("--quality is for the lossy formats (ogg, opus, mp3); " + std::string(LabelOf(format)) +
+                         " is bit-exact");
+    }
+    if (format == AudioFormat::Opus && !options.rateGiven) options.settings.sampleRate = kOpusRate;
+    const std::string why = WhyNotWritable(format, options.settings.sampleRate);
+    if (!why.empty()) throw UsageError(why);
+}
+
+// channel: for a stem, the channel as users number it (from 1); 0 for the mix.
+std::string OutputPathFor(const OutputPlan& plan, const ModuleFile& module, std::optional<uint32_t> songOfAll,
+                          uint32_t channel) {
     if (plan.toStandardOutput) return std::string(kStandardOutput);
-    if (plan.file) return plan.file->string();
+    const std::string channelPart = channel != 0 ? "-ch" + std::to_string(channel) : "";
+    if (plan.file) {
+        // A stem of a named output takes that name with its channel before the extension.
+        if (channel == 0) return plan.file->string();
+        std::filesystem::path stem = *plan.file;
+        stem.replace_filename(plan.file->stem().string() + channelPart + plan.file->extension().string());
+        return stem.string();
+    }
     std::string name = module.stem;
     if (songOfAll) name += "-song" + std::to_string(*songOfAll);
+    name += channelPart;
     name += ExtensionOf(plan.format);
     return plan.folder == "." ? name : (plan.folder / name).string();
+}
+
+// "HVL version 1, song 2 of 3", and the channel for a stem.
+AudioTags TagsFor(const ModuleFile& module, const ahx_info& info, uint32_t song, uint32_t channel) {
+    std::string comment = DescribeFormat(module) + ", song " + std::to_string(song) + " of " +
+                          std::to_string(info.subsongs + 1);
+    if (channel != 0) comment += ", channel " + std::to_string(channel) + " of " + std::to_string(info.channels);
+    return AudioTags{TitleText(info.title), std::string("ahx ") + ahx_version_string(), comment};
 }
 
 // On a terminal, a batch shows one line that is rewritten in place.
@@ -164,7 +216,7 @@ private:
         shown_ = Clock::now();
         const double elapsed = std::chrono::duration<double>(shown_ - started_).count();
         const double audioSeconds = static_cast<double>(framesDone) / sampleRate_;
-        std::fprintf(stderr, "\r\033[K[%zu/%zu done] %s", filesDone_, fileCount_, OneLine(name_).c_str());
+        std::fprintf(stderr, "\r\033[K[%zu/%zu done] %s", filesDone_, fileCount_, Printable(name_).c_str());
         if (elapsed > 0.05) std::fprintf(stderr, "  %.0fx realtime", audioSeconds / elapsed);
         std::fflush(stderr);
     }
@@ -180,43 +232,75 @@ private:
 
 void ReportError(ProgressLine& progress, const std::string& message) {
     progress.Clear();
-    std::cerr << "ahx: " << OneLine(message) << '\n';
+    std::cerr << "ahx: " << Printable(message) << '\n';
+}
+
+// A channel list naming a channel the module does not have is a usage error, for this module.
+void CheckChannels(const RenderOptions& options, const ModuleFile& module, uint32_t channelCount) {
+    const std::pair<const char*, uint32_t> lists[] = {{"--mute", options.mutedChannels},
+                                                      {"--solo", options.soloChannels}};
+    for (const auto& [option, channels] : lists) {
+        const uint32_t beyond = ChannelsBeyond(channels, channelCount);
+        if (beyond != 0) {
+            throw UsageError(std::string(option) + " names channel " + std::to_string(beyond) + ", but " +
+                             module.displayName + " has " + std::to_string(channelCount) + " channels");
+        }
+    }
 }
 
 // Renders every requested song of one module; returns false when something failed.
 bool RenderModule(const ModuleFile& module, const RenderOptions& options, const OutputPlan& plan,
                   ProgressLine& progress, std::set<std::string>& written) {
+    const PlayerPtr described = OpenSong(module, 0, options.settings.stereoMode, options.settings.sampleRate);
+    const ahx_info& info = *ahx_get_info(described.get());
+    CheckChannels(options, module, info.channels);
     std::vector<std::optional<uint32_t>> songs;  // song number for the name, when rendering all
     if (options.song) {
         songs.push_back(std::nullopt);
     } else {
-        const PlayerPtr player = OpenSong(module, 0, options.settings.stereoMode, options.settings.sampleRate);
-        for (uint32_t s = 0; s <= ahx_get_info(player.get())->subsongs; ++s) songs.push_back(s);
+        for (uint32_t s = 0; s <= info.subsongs; ++s) songs.push_back(s);
+    }
+    // Stems are numbered as users number channels: from 1; 0 stands for the mix.
+    std::vector<uint32_t> channels{0};
+    if (options.settings.stems) {
+        channels.clear();
+        for (uint32_t c = 1; c <= info.channels; ++c) channels.push_back(c);
     }
     bool allGood = true;
     for (const std::optional<uint32_t> songOfAll : songs) {
         const uint32_t song = songOfAll.value_or(options.song.value_or(0));
-        const std::string path = OutputPathFor(plan, module, songOfAll);
-        const std::string key = std::filesystem::absolute(path).lexically_normal().string();
         try {
-            // Two inputs with the same name in different folders would land on one output.
-            if (!plan.toStandardOutput && written.count(key) != 0) {
-                throw FileError(path + ": written already in this run from another input; render it separately");
-            }
             // A missing subsong is reported as such, before any output file is looked at.
             OpenSong(module, song, options.settings.stereoMode, options.settings.sampleRate);
-            AudioOutput output(path, plan.format, options.settings.sampleRate, options.force);
+            std::vector<std::unique_ptr<AudioOutput>> outputs;
+            std::vector<std::string> keys;
+            for (const uint32_t channel : channels) {
+                const std::string path = OutputPathFor(plan, module, songOfAll, channel);
+                const std::string key = std::filesystem::absolute(path).lexically_normal().string();
+                // Two inputs with the same name in different folders would land on one output.
+                if (!plan.toStandardOutput && written.count(key) != 0) {
+                    throw FileError(path + ": written already in this run from another input; render it separately");
+                }
+                outputs.push_back(std::make_unique<AudioOutput>(path, plan.format, options.settings.sampleRate,
+                                                                options.force, TagsFor(module, info, song, channel),
+                                                                options.quality));
+                keys.push_back(key);
+            }
+            std::vector<AudioOutput*> targets;
+            for (const auto& output : outputs) targets.push_back(output.get());
             const RenderResult result =
-                RenderSong(module, song, options.settings, output,
+                RenderSong(module, song, options.settings, targets,
                            [&progress](uint64_t done, uint64_t) { progress.Update(done); });
-            output.Commit();
+            for (const auto& output : outputs) output->Commit();
             if (plan.toStandardOutput) continue;
-            written.insert(key);
+            written.insert(keys.begin(), keys.end());
             progress.Clear();
-            std::cout << OneLine(path) << ": " << FormatDuration(result.frames, options.settings.sampleRate) << ", "
-                      << result.frames << " frames at " << options.settings.sampleRate << " Hz, peak "
-                      << FormatPeak(result.peak)
-                      << (result.songEnded ? "" : " (cut at the 10-minute limit)") << '\n';
+            for (size_t o = 0; o < outputs.size(); ++o) {
+                std::cout << Printable(outputs[o]->Path()) << ": "
+                          << FormatDuration(result.frames, options.settings.sampleRate) << ", " << result.frames
+                          << " frames at " << options.settings.sampleRate << " Hz, peak " << FormatPeak(result.peaks[o])
+                          << (result.songEnded ? "" : " (cut at the 10-minute limit)") << '\n';
+            }
         } catch (const FileError& error) {
             ReportError(progress, error.what());
             allGood = false;
@@ -237,8 +321,9 @@ int RunRender(const std::vector<std::string_view>& arguments) {
             return kExitSuccess;
         }
         plan = PlanOutputs(options);
+        CheckFormat(options, plan.format);
     } catch (const UsageError& error) {
-        std::cerr << "ahx render: " << OneLine(error.what()) << " (see ahx render --help)\n";
+        std::cerr << "ahx render: " << Printable(error.what()) << " (see ahx render --help)\n";
         return kExitUsage;
     }
     if (!plan.toStandardOutput && !plan.file && plan.folder != ".") {
@@ -248,7 +333,7 @@ int RunRender(const std::vector<std::string_view>& arguments) {
             // A file where the folder (or one above it) should be shows up as "File exists" or
             // "Not a directory", which reads as if the folder were fine.
             const bool fileInTheWay = error == std::errc::file_exists || error == std::errc::not_a_directory;
-            std::cerr << "ahx: " << OneLine(plan.folder.string())
+            std::cerr << "ahx: " << Printable(plan.folder.string())
                       << (fileInTheWay ? ": not a folder (a file is in the way)"
                                        : ": cannot create the folder: " + error.message())
                       << '\n';
@@ -260,6 +345,7 @@ int RunRender(const std::vector<std::string_view>& arguments) {
     ProgressLine progress(fileCount, options.settings.sampleRate);
     std::set<std::string> written;
     bool allGood = true;
+    bool usageError = false;
     try {
         for (size_t i = 0; i < fileCount; ++i) {
             try {
@@ -269,6 +355,10 @@ int RunRender(const std::vector<std::string_view>& arguments) {
             } catch (const FileError& error) {
                 ReportError(progress, error.what());
                 allGood = false;
+            } catch (const UsageError& error) {
+                progress.Clear();
+                std::cerr << "ahx render: " << error.what() << " (see ahx render --help)\n";
+                usageError = true;
             }
         }
     } catch (const Interrupted&) {
@@ -276,5 +366,6 @@ int RunRender(const std::vector<std::string_view>& arguments) {
         return kExitInterrupted;
     }
     progress.Clear();
+    if (usageError) return kExitUsage;
     return allGood ? kExitSuccess : kExitFileError;
 }

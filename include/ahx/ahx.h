@@ -216,6 +216,103 @@ typedef struct ahx_length {
  * without positions has length 0. Does not disturb playback. */
 AHX_API ahx_result ahx_measure_song(ahx_player* player, uint32_t song, uint32_t loops, ahx_length* length);
 
+/* How a song goes on after playing once through: it comes back to a step it has played and loops
+ * for ever, it stops on a step (a tempo of 0 holds it there for good), or neither happens within
+ * AHX_LENGTH_CAP_SECONDS. */
+typedef enum ahx_song_end {
+    AHX_SONG_LOOPS = 0,
+    AHX_SONG_STOPS = 1,
+    AHX_SONG_CUT = 2
+} ahx_song_end;
+
+typedef struct ahx_song_summary {
+    ahx_song_end end;
+    uint64_t frames;        /* until it loops or stops, at the player's rate; the cap when cut */
+    uint32_t position;      /* LOOPS: the step it comes back to; STOPS: the step it stops on; */
+    uint32_t row;           /* CUT: 0 */
+    uint32_t channels_used; /* bit c: channel c plays at least one note before then */
+} ahx_song_summary;
+
+/* How song (0 to subsongs) ends and which channels it uses, played once through. Does not
+ * disturb playback. */
+AHX_API ahx_result ahx_summarise_song(ahx_player* player, uint32_t song, ahx_song_summary* summary);
+
+/* ---- Checking a module --------------------------------------------------------------------- */
+
+/* What ahx_check reports. "found" and "used" are the fields of ahx_finding. */
+typedef enum ahx_finding_kind {
+    AHX_FINDING_REFUSED = 0,                /* the module does not open; refusal says why, and for
+                                             * the limit results found is the value, used the limit */
+    AHX_FINDING_RESTART_BEYOND_END = 1,     /* found: the restart position; used: the last position */
+    AHX_FINDING_SUBSONG_BEYOND_END = 2,     /* found: the subsong's start position; used: 0 */
+    AHX_FINDING_STEREO_MODE = 3,            /* found: a stereo mode above 4; used: 0 */
+    AHX_FINDING_WAVE_LENGTH = 4,            /* found: a wave length index above 5; used: 5 */
+    AHX_FINDING_PERF_WAVEFORM = 5,          /* found: a performance-list waveform above 4; used: 0 */
+    AHX_FINDING_TRACK_NOT_STORED = 6,       /* found: a track a position names that the file does not
+                                             * store; it plays as empty steps */
+    AHX_FINDING_INSTRUMENT_NOT_DEFINED = 7, /* found: the instrument a step names; none starts */
+    AHX_FINDING_NOTE_OUT_OF_RANGE = 8,      /* found: a note above 60 */
+    AHX_FINDING_JUMP_BEYOND_END = 9,        /* found: where a position jump aims; used: the position
+                                             * play goes on at instead (the restart position) */
+    AHX_FINDING_TEMPO_ZERO = 10,            /* a step sets tempo 0: the song stops there for good */
+    AHX_FINDING_SONG_NEVER_REPEATS = 11,    /* song does not come back to a played step within
+                                             * AHX_LENGTH_CAP_SECONDS; position and row: where it
+                                             * stops, when it does */
+    AHX_FINDING_NAME_UNTERMINATED = 12,     /* a name runs into the end of the file */
+    AHX_FINDING_NAME_TOO_LONG = 13,         /* found: its length; used: the bytes kept (127) */
+    AHX_FINDING_NAMES_MISSING = 14,         /* the name table ends before instrument's name (0: the
+                                             * title's); it and those after it are empty */
+    AHX_FINDING_TRAILING_BYTES = 15         /* found: bytes after the last section */
+} ahx_finding_kind;
+
+/* The parts of a module file, in file order; AHX_SECTION_SONG for findings about playing. */
+typedef enum ahx_section {
+    AHX_SECTION_HEADER = 0,
+    AHX_SECTION_SUBSONGS = 1,
+    AHX_SECTION_POSITIONS = 2,
+    AHX_SECTION_TRACKS = 3,
+    AHX_SECTION_INSTRUMENTS = 4,
+    AHX_SECTION_NAMES = 5,
+    AHX_SECTION_END = 6,
+    AHX_SECTION_SONG = 7
+} ahx_section;
+
+/* A location or value that does not apply to a finding. */
+#define AHX_NOWHERE 0xFFFFFFFFu
+
+typedef struct ahx_finding {
+    ahx_finding_kind kind;
+    ahx_result refusal; /* AHX_FINDING_REFUSED only; AHX_OK otherwise */
+    ahx_section section;
+    uint32_t offset;    /* byte offset in the file, or AHX_NOWHERE (findings about playing) */
+    /* Where in the module, numbered as the rest of this interface numbers them (songs 0 to subsongs,
+     * positions, channels, tracks, rows and performance-list entries from 0, instruments from 1);
+     * AHX_NOWHERE where one does not apply. A step found through the position list has position,
+     * row, channel and track; one found in the track section has track and row. */
+    uint32_t song;
+    uint32_t position;
+    uint32_t channel;
+    uint32_t track;
+    uint32_t row;
+    uint32_t instrument;
+    uint32_t entry;
+    int32_t found;
+    int32_t used;
+} ahx_finding;
+
+typedef void (*ahx_finding_callback)(void* context, const ahx_finding* finding);
+
+/* Reads a module as ahx_open does and calls report once for each finding: every value the library
+ * mends while loading, every place that will not play as written, and the reason when it refuses
+ * the module (also the result). File findings come in file order, then the commands' (jumps,
+ * tempo 0, by position), then each song that never repeats, which takes playing every song through
+ * (well under a second for most modules). report may be NULL. AHX_OK: the module opens, with or
+ * without findings. */
+AHX_API ahx_result ahx_check(const void* data, size_t size, ahx_finding_callback report, void* context);
+/* A short English text for a finding kind, such as "restart position beyond the positions"; never
+ * NULL, owned by the library. Unknown values give "unknown finding". */
+AHX_API const char* ahx_finding_text(ahx_finding_kind kind);
+
 /* ---- Playback state, for displays ---------------------------------------------------------- */
 
 typedef struct ahx_voice_state {

@@ -16,6 +16,11 @@ static int failures = 0;
         }                                                                 \
     } while (0)
 
+static void count_finding(void* context, const ahx_finding* finding) {
+    (void)finding;
+    ++*(int*)context;
+}
+
 static unsigned char* read_file(const char* path, size_t* size) {
     FILE* in = fopen(path, "rb");
     unsigned char* bytes = malloc(1 << 20);
@@ -40,6 +45,13 @@ int main(int argc, char** argv) {
     ahx_probe_info probe;
     CHECK(ahx_probe(bytes, size, &probe) == AHX_OK && probe.format == AHX_FORMAT_HVL && probe.version == 1);
     CHECK(ahx_probe("XYZ", 3, NULL) == AHX_ERROR_NOT_A_MODULE);
+
+    int findings = 0;
+    CHECK(ahx_check(bytes, size, count_finding, &findings) == AHX_OK && findings == 0);
+    CHECK(ahx_check("THX", 3, count_finding, &findings) == AHX_ERROR_TRUNCATED && findings == 1);
+    CHECK(strcmp(ahx_finding_text(AHX_FINDING_TRAILING_BYTES), "bytes after the last section") == 0);
+    /* C lets a caller pass any number; C++ callers cannot name one outside the enumeration. */
+    CHECK(strcmp(ahx_finding_text((ahx_finding_kind)99), "unknown finding") == 0);
 
     ahx_player* player = NULL;
     CHECK(ahx_open(bytes, size, NULL, &player) == AHX_OK && player != NULL);
@@ -88,6 +100,10 @@ int main(int argc, char** argv) {
     ahx_length length;
     CHECK(ahx_measure_song(player, 0, 1, &length) == AHX_OK && length.ends == 1 && length.frames > 0);
     CHECK(ahx_measure_song(player, 0, 0, &length) == AHX_ERROR_INVALID_ARGUMENT);
+
+    ahx_song_summary summary;
+    CHECK(ahx_summarise_song(player, 0, &summary) == AHX_OK && summary.end == AHX_SONG_LOOPS &&
+          summary.frames == length.frames && summary.channels_used == 0xFF);
 
     ahx_close(player);
     ahx_close(NULL);

@@ -5,18 +5,19 @@
 #include <sndfile.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <tuple>
 
+#include "ahx/ahx.h"
 #include "builder/module_builder.h"
-#include "loader/tune.h"
-#include "mixer/mixer.h"
-#include "waves/wave_bank.h"
 
 namespace {
 
@@ -96,31 +97,65 @@ Audio RawAudio(const std::string& bytes, int rate) {
     return audio;
 }
 
-// The engine in this process: frameCount frames of a song, interleaved, as the plug-in renders it.
-std::vector<int16_t> EngineRender(const Bytes& module, uint32_t song, int32_t stereoMode, uint32_t rate,
-                                  uint64_t frameCount) {
-    [[maybe_unused]] static const bool tablesBuilt = (BuildWaveTables(), true);
-    Tune* tune = LoadTune(module.data(), static_cast<uint32_t>(module.size()), stereoMode, rate);
-    if (tune == nullptr || StartSubsong(tune, song) == 0) throw std::runtime_error("engine refused the module");
-    std::vector<int16_t> samples, chunk(size_t{FramesPerDecode(tune)} * 2);
-    while (samples.size() < frameCount * 2) {
-        DecodeFrame(tune, chunk.data(), chunk.data() + 1, 4);
-        samples.insert(samples.end(), chunk.begin(), chunk.end());
+// What the library renders in this process, from the song's first frame: the mix, or with stem
+// set that channel (from 0) alone. The library's own tests show it equals the plug-in.
+struct Reference {
+    uint32_t song = 0;
+    int32_t stereoMode = 0;
+    uint32_t rate = 44100;
+    uint32_t mask = 0xFFFF;
+    int stem = -1;
+};
+
+std::vector<int16_t> LibraryRender(const Bytes& module, const Reference& r, uint64_t frameCount) {
+    const ahx_settings settings{r.rate, r.stereoMode};
+    ahx_player* player = nullptr;
+    if (ahx_open(module.data(), module.size(), &settings, &player) != AHX_OK || ahx_select_song(player, r.song) != AHX_OK) {
+        ahx_close(player);
+        throw std::runtime_error("the library refused the module");
     }
-    FreeTune(tune);
-    samples.resize(frameCount * 2);
+    ahx_set_voice_mask(player, r.mask);
+    std::vector<int16_t> samples(frameCount * 2);
+    if (r.stem < 0) {
+        ahx_render_s16(player, samples.data(), frameCount);
+    } else {
+        std::vector<std::vector<int16_t>> stems(ahx_get_info(player)->channels, std::vector<int16_t>(frameCount * 2));
+        std::vector<int16_t*> pointers;
+        for (auto& stem : stems) pointers.push_back(stem.data());
+        ahx_render_stems_s16(player, pointers.data(), frameCount);
+        samples = stems[static_cast<size_t>(r.stem)];
+    }
+    ahx_close(player);
+    return samples;
+}
+
+// --separation as its help text defines it, worked in floating point.
+std::vector<int16_t> Separated(std::vector<int16_t> samples, int percent) {
+    for (size_t i = 0; i < samples.size(); i += 2) {
+        const double left = samples[i], right = samples[i + 1];
+        const auto widen = [percent](double own, double other) {
+            const double value = std::round((own * (100 + percent) + other * (100 - percent)) / 200);
+            return static_cast<int16_t>(std::clamp(value, -32768.0, 32767.0));
+        };
+        samples[i] = widen(left, right);
+        samples[i + 1] = widen(right, left);
+    }
     return samples;
 }
 
 // A song whose length is easy to work out by hand: `positions` positions of four steps, each
-// playing track 1 on channel 0 (one triangle note on step 0), at the default tempo 6: 24 ticks each.
-ModuleDescription CountedSong(ModuleFormat format, uint16_t positions) {
+// playing track 1 on the first `voices` channels (one triangle note on step 0), at the default
+// tempo 6: 24 ticks each.
+ModuleDescription CountedSong(ModuleFormat format, uint16_t positions, uint32_t voices = 1) {
     std::vector<std::vector<BuiltStep>> tracks(2, std::vector<BuiltStep>(4));
     tracks[1][0] = {.note = 37, .instrument = 1};
     std::vector<BuiltPosition> order(positions);
     for (uint16_t i = 0; i < positions; ++i) {
-        order[i].track[0] = 1;
-        order[i].transpose[0] = static_cast<int8_t>(i);  // a semitone up each: where a song starts is audible
+        for (uint32_t c = 0; c < voices; ++c) {
+            order[i].track[c] = 1;
+            // A semitone up each position, where a song starts is audible; a fifth between channels.
+            order[i].transpose[c] = static_cast<int8_t>(i + 7 * c);
+        }
     }
     BuiltInstrument tone{.name = "tone", .envelope = {.sustainFrames = 255}, .perfList = {{.waveform = 1}}};
     return {.format = format, .name = "counted", .trackLength = 4, .subsongs = {},
@@ -142,15 +177,19 @@ ModuleDescription WithCommand(ModuleDescription song, size_t position, size_t st
     return song;
 }
 
-// What a command line should leave behind: each output file read back and compared with the engine.
+// What a command line should leave behind: each output file read back and compared with the library.
 struct Output {
     std::string file;  // "-": standard output
     int format;        // libsndfile major format, 0 for raw samples
     uint64_t frames;
-    std::string input;  // the module the engine renders for comparison
+    std::string input;  // the module the library renders for comparison
     int rate = 44100;
     uint32_t song = 0;
     int32_t stereoMode = 0;
+    uint32_t mask = 0xFFFF;  // channels heard, bit c for channel c + 1
+    int stem = -1;           // a channel alone, from 0
+    uint64_t start = 0;      // the output is the library's render from this frame on
+    int separation = 100;
 };
 
 struct Case {
@@ -170,7 +209,24 @@ constexpr const char* kOnTerminal = "script -qec \"@\" /dev/null";
 constexpr const char* kInterrupted =
     "{ (for i in $(seq 50); do [ -e .long.wav.?????? ] && break; sleep 0.1; done; kill -INT $$) & exec @; }";
 
-constexpr int W = SF_FORMAT_WAV, F = SF_FORMAT_FLAC;
+constexpr int W = SF_FORMAT_WAV, F = SF_FORMAT_FLAC, A = SF_FORMAT_AIFF;
+
+// One output per channel of `input`, as --stems names them: prefix + "chN" + extension.
+std::vector<Output> Stems(const std::string& prefix, const std::string& extension, int format, uint64_t frames,
+                          const std::string& input, int channels, uint32_t song = 0, uint32_t mask = 0xFFFF) {
+    std::vector<Output> stems;
+    for (int c = 0; c < channels; ++c) {
+        stems.push_back({.file = prefix + "ch" + std::to_string(c + 1) + extension, .format = format,
+                         .frames = frames, .input = input, .song = song, .mask = mask, .stem = c});
+    }
+    return stems;
+}
+
+template <typename... Lists>
+std::vector<Output> Joined(std::vector<Output> first, const Lists&... rest) {
+    (first.insert(first.end(), rest.begin(), rest.end()), ...);
+    return first;
+}
 
 TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
     const ModuleDescription three = CountedSong(ModuleFormat::kHvl, 3);  // 72 ticks
@@ -200,6 +256,11 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {"wide.hvl", BuildModule(With(three, [](auto& s) { s.channelCount = 17; }))},
         {"kept.wav", {'k', 'e', 'e', 'p'}},
         {"demo.hvl", ReadFile<Bytes>(kDemo / "demo.hvl")},
+        // Six channels, hard left and right: two positions, 48 ticks.
+        {"band.hvl", BuildModule(With(CountedSong(ModuleFormat::kHvl, 2, 6), [](auto& s) {
+             s.channelCount = 6, s.stereoMode = 4;
+         }))},
+        {"restart5.hvl", BuildModule(With(three, [](auto& s) { s.restartPosition = 5; }))},
     };
     const std::vector<Case> cases = {
         // Three positions of 24 ticks of 882 frames; subsong 1 starts at position 2 and plays all three.
@@ -219,6 +280,31 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "three.hvl", "--stereo", "4"}, 0, "", "", {{"three.wav", W, 72 * T, "three.hvl"}}},
         {{"render", "three.hvl", "--fade", "0.5"}, 0, "", "", {{"three.wav", W, 72 * T, "three.hvl"}}, 22050},
         {{"render", "three.hvl", "-o", "kept.wav", "--force"}, 0, "", "", {{"kept.wav", W, 72 * T, "three.hvl"}}},
+        // Each channel alone, the muted one silent, in one file each.
+        {{"render", "band.hvl", "--stems", "--mute", "2"}, 0, "", "band-ch2.wav: 0:00.96, 42336 frames at 44100 Hz, peak silent",
+         Stems("band-", ".wav", W, 48 * T, "band.hvl", 6, 0, 0b111101)},
+        {{"render", "subs.hvl", "--song", "all", "--stems", "-o", "st/", "--format", "aiff"}, 0, "", "",
+         Joined(Stems("st/subs-song0-", ".aiff", A, 72 * T, "subs.hvl", 4),
+                Stems("st/subs-song1-", ".aiff", A, 72 * T, "subs.hvl", 4, 1))},
+        {{"render", "two.ahx", "--stems", "-o", "parts.flac"}, 0, "", "", Stems("parts-", ".flac", F, 48 * T, "two.ahx", 4)},
+        {{"render", "band.hvl", "--solo", "1,3-4", "-o", "solo.flac"}, 0, "", "",
+         {{.file = "solo.flac", .format = F, .frames = 48 * T, .input = "band.hvl", .mask = 0b1101}}},
+        {{"render", "band.hvl", "--solo", "1-2", "--mute", "2", "-o", "m.wav"}, 0, "", "",
+         {{.file = "m.wav", .format = W, .frames = 48 * T, .input = "band.hvl", .mask = 0b1}}},
+        // The tail of a whole render: half a second in, the length still counted from the start.
+        {{"render", "three.hvl", "--start", "0.5"}, 0, "", "three.wav: 0:00.94, 41454 frames",
+         {{.file = "three.wav", .format = W, .frames = 72 * T - 22050, .input = "three.hvl", .start = 22050}}},
+        {{"render", "three.hvl", "--start", "1", "--seconds", "0.25", "-o", "s.raw"}, 0, "", "",
+         {{.file = "s.raw", .format = 0, .frames = 11025, .input = "three.hvl", .start = 44100}}},
+        {{"render", "band.hvl", "--separation", "100"}, 0, "", "", {{"band.wav", W, 48 * T, "band.hvl"}}},
+        {{"render", "band.hvl", "--separation", "0", "-o", "mono.wav"}, 0, "", "",
+         {{.file = "mono.wav", .format = W, .frames = 48 * T, .input = "band.hvl", .separation = 0}}},
+        {{"render", "band.hvl", "--separation", "200", "--stems", "-o", "wide.wav"}, 0, "", "",
+         [] {
+             std::vector<Output> stems = Stems("wide-", ".wav", W, 48 * T, "band.hvl", 6);
+             for (Output& stem : stems) stem.separation = 200;
+             return stems;
+         }()},
         {{"render", "three.hvl", "two.ahx", "-o", "x"}, 0, "", "[1/2 done] two.ahx",
          {{"x/three.wav", W, 72 * T, "three.hvl"}, {"x/two.wav", W, 48 * T, "two.ahx"}}, 0, kOnTerminal},
         {{"render", "-o", "-"}, 1, "", "pipe it into a player", {}, 0, kOnTerminal},
@@ -237,7 +323,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          {{"demo.wav", W, 14 * 32 * 6 * T, "demo.hvl"}}},
 
         {{}, 1, "Usage: ahx", ""},
-        {{"play"}, 1, "ahx: unknown command play", ""},
+        {{"paly"}, 1, "ahx: unknown command paly", ""},
         {{"render", "--bogus"}, 1, "ahx render: unknown option --bogus", ""},
         {{"render", "--rate", "7999"}, 1, "--rate takes a whole number from 8000 to 192000", ""},
         {{"render", "--rate"}, 1, "--rate needs a value", ""},
@@ -248,8 +334,18 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "--fade", "nan"}, 1, "--fade takes a number of seconds", ""},
         {{"render", "--loops", "0"}, 1, "--loops takes a whole number from 1", ""},
         {{"render", "--seconds", "2", "--loops", "2"}, 1, "give one of them", ""},
-        {{"render", "--format", "mp3"}, 1, "--format takes wav, flac or raw", ""},
-        {{"render", "-o", "x.mp3"}, 1, "cannot tell the audio format from the name x.mp3", ""},
+        {{"render", "--format", "wma"}, 1, "--format takes wav, flac, ogg, opus, mp3, aiff or raw, not 'wma'", ""},
+        {{"render", "-o", "x.wma"}, 1, "cannot tell the audio format from the name x.wma", ""},
+        {{"render", "two.ahx", "--mute", "5"}, 1, "ahx render: --mute names channel 5, but two.ahx has 4 channels", ""},
+        {{"render", "--solo", "0"}, 1, "--solo takes channels from 1 to 16 like 1,3-5, not '0'", ""},
+        {{"render", "--stems", "-o", "-"}, 1, "--stems writes a file per channel", ""},
+        {{"render", "--separation", "201"}, 1, "--separation takes a whole number from 0 to 200", ""},
+        {{"render", "--quality", "5"}, 1, "--quality is for the lossy formats (ogg, opus, mp3); WAV is bit-exact", ""},
+        {{"render", "--quality", "11", "-o", "a.ogg"}, 1, "--quality takes a whole number from 0 to 10", ""},
+        {{"render", "-o", "a.opus", "--rate", "44100"}, 1,
+         "cannot write Opus at 44100 Hz: Opus only supports sample rates of 8000, 12000, 16000, 24000, and 48000", ""},
+        {{"render", "three.hvl", "--start", "2"}, 2,
+         "ahx: three.hvl: --start 0:02.00 is past the song's end at 0:01.44; add --seconds to render past it", ""},
         {{"render", "--force=yes"}, 1, "--force takes no value", ""},
         {{"render", "a.hvl", "b.hvl", "-o", "-"}, 1, "-o - writes one song", ""},
         {{"render", "--song", "all", "-o", "-"}, 1, "-o - writes one song", ""},
@@ -278,14 +374,19 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          "{\"file\":\"subs.hvl\",\"format\":\"HVL\",\"version\":1,\"title\":\"Q\\\"B\\\\C\\u0001\xC3\xA9\","
          "\"channels\":4,\"positions\":3,\"restartPosition\":0,\"trackLength\":4,\"tracks\":2,\"speedHz\":50,"
          "\"stereoMode\":0,\"mixGainPercent\":100,\"songs\":["
-         "{\"song\":0,\"startPosition\":0,\"frames\":63504,\"seconds\":1.440,\"ends\":true},"
-         "{\"song\":1,\"startPosition\":2,\"frames\":63504,\"seconds\":1.440,\"ends\":true}],"
+         "{\"song\":0,\"startPosition\":0,\"frames\":63504,\"seconds\":1.440,\"ends\":true,\"end\":\"loops\","
+         "\"endPosition\":0,\"endRow\":0,\"channelsUsed\":[1]},"
+         "{\"song\":1,\"startPosition\":2,\"frames\":63504,\"seconds\":1.440,\"ends\":true,\"end\":\"loops\","
+         "\"endPosition\":2,\"endRow\":0,\"channelsUsed\":[1]}],"
          "\"instruments\":[{\"number\":1,\"name\":\"tone\"}]}\n"},
         {{"info", "subs.hvl"}, 0, "",
          "subs.hvl\n  format        HVL version 1\n  title         Q\"B\\C?\xC3\xA9\n  channels      4\n"
          "  positions     3, restart at 0\n  track length  4 steps\n  tracks        2\n  speed         50 Hz\n"
          "  stereo mode   0\n  mix gain      100 %\n  songs         2\n"
-         "    song 0      starts at position 0, plays 0:01.44\n    song 1      starts at position 2, plays 0:01.44\n"
+         "    song 0      starts at position 0, plays 0:01.44, then loops for ever from position 0, row 0; 1 of 4 "
+         "channels used\n"
+         "    song 1      starts at position 2, plays 0:01.44, then loops for ever from position 2, row 0; 1 of 4 "
+         "channels used\n"
          "  instruments   1\n     1  tone\n"},
         // 255 % is stored as 255 * 256 / 100 = 652 (truncated), which does not divide back evenly.
         {{"info", "--json", "fast.hvl"}, 0, "", "\"speedHz\":200,\"stereoMode\":3,\"mixGainPercent\":255,"},
@@ -293,8 +394,37 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         // AHX files carry no stereo mode; their gain is that of stereo mode 0.
         {{"info", "--json", "two.ahx"}, 0, "", "\"format\":\"AHX\",\"version\":2,"},
         {{"info", "--json", "two.ahx"}, 0, "", "\"stereoMode\":null,\"mixGainPercent\":71,"},
-        // Stuck on tempo 0, the song is cut at ten minutes of 44100 frames a second.
-        {{"info", "--json", "stuck.hvl"}, 0, "", "\"frames\":26460000,\"seconds\":600.000,\"ends\":false"},
+        // Stuck on tempo 0 from its first step, the song is cut at ten minutes of 44100 frames a second.
+        {{"info", "--json", "stuck.hvl"}, 0, "",
+         "\"frames\":26460000,\"seconds\":600.000,\"ends\":false,\"end\":\"stops\",\"endPosition\":0,\"endRow\":0,"},
+        {{"info", "stuck.hvl"}, 0, "",
+         "song 0      starts at position 0, ends at 0:00.00, stuck on position 0, row 0 (tempo 0; render stops at "
+         "10:00.00); 1 of 4 channels used\n"},
+        {{"info", "--json", "band.hvl"}, 0, "", "\"channelsUsed\":[1,2,3,4,5,6]}"},
+
+        // Checks: one line per finding, and exit codes for clean, findings and unreadable.
+        {{"check", "three.hvl", "two.ahx"}, 0, "", "three.hvl: no findings\ntwo.ahx: no findings\n"},
+        {{"check", "three.hvl", "restart5.hvl"}, 3, "",
+         "three.hvl: no findings\nrestart5.hvl: header, offset 0x8: restart position 5 is beyond the positions; the "
+         "song restarts at 2\n"},
+        {{"check", "stuck.hvl"}, 3, "",
+         "stuck.hvl: tracks, position 0, channel 1, track 2, row 0: tempo 0 stops the song here for good\n"
+         "stuck.hvl: song 0: never comes back to a played step within 10 minutes; it stops at position 0, row 0\n"},
+        // Three positions of four channels end the HVL sections at 16 + 24: the file ends in the tracks.
+        {{"check", "cut.hvl", "restart5.hvl"}, 2, "", "cut.hvl: tracks, offset 0x28: refused: truncated or damaged\n"},
+        {{"check", "long.hvl"}, 2, "", "long.hvl: header, offset 0x0: refused: too many positions: 1001, at most 1000\n"},
+        {{"check", "missing.hvl", "three.hvl"}, 2, "ahx: missing.hvl: not found", "three.hvl: no findings\n"},
+        {{"check", "--json", "restart5.hvl"}, 3, "",
+         "{\"file\":\"restart5.hvl\",\"result\":\"findings\",\"findings\":[{\"kind\":\"restart-beyond-end\","
+         "\"section\":\"header\",\"offset\":8,\"found\":5,\"used\":2,\"message\":\"restart position 5 is beyond "
+         "the positions; the song restarts at 2\"}]}\n"},
+        {{"check", "--json", "text.hvl", "missing.hvl"}, 2, "ahx: missing.hvl: not found",
+         "{\"file\":\"text.hvl\",\"result\":\"unreadable\",\"findings\":[{\"kind\":\"refused\",\"section\":"
+         "\"header\",\"offset\":0,\"message\":\"refused: not a module (no THX or HVL header)\"}]}\n"
+         "{\"file\":\"missing.hvl\",\"result\":\"unreadable\",\"findings\":[]}\n"},
+        {{"check"}, 1, "ahx check: which file?", ""},
+        {{"check", "--bogus", "a.hvl"}, 1, "ahx check: unknown option --bogus", ""},
+        {{"check", "--help"}, 0, "", "Usage: ahx check"},
         // The bundled song is an 8-channel HVL song.
         {{"info", "--json", "demo.hvl"}, 0, "",
          "\"format\":\"HVL\",\"version\":1,\"title\":\"Harbour Lights\",\"channels\":8,"},
@@ -322,7 +452,10 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
             EXPECT_EQ(got.channels, 2);
             EXPECT_EQ(got.samples.size(), o.frames * 2) << o.file;
             if (got.samples.size() != o.frames * 2) continue;
-            const std::vector<int16_t> want = EngineRender(inputs.at(o.input), o.song, o.stereoMode, o.rate, o.frames);
+            const Reference reference{o.song, o.stereoMode, static_cast<uint32_t>(o.rate), o.mask, o.stem};
+            std::vector<int16_t> want = LibraryRender(inputs.at(o.input), reference, o.start + o.frames);
+            want.erase(want.begin(), want.begin() + static_cast<std::ptrdiff_t>(2 * o.start));
+            if (o.separation != 100) want = Separated(want, o.separation);
             // Bit-exact up to the fade; within it never louder, mostly quieter, and silent at the end.
             const auto fadeStart = static_cast<std::ptrdiff_t>((o.frames - c.fadeFrames) * 2);
             EXPECT_TRUE(std::equal(want.begin(), want.begin() + fadeStart, got.samples.begin())) << o.file;
@@ -350,11 +483,185 @@ TEST(Tool, TheCommittedDemoSongsMatchTheirSource) {
         EXPECT_EQ(ReadFile<Bytes>(folder / name), ReadFile<Bytes>(kDemo / name))
             << name << ": run `make demo` (or build/demo/demo_compose demo) and commit the result";
         // Clearly audible on both sides (about -20 dBFS), never full scale: the mixer saturates.
-        const std::vector<int16_t> samples = EngineRender(ReadFile<Bytes>(kDemo / name), 0, 0, 44100, 8 * 44100);
+        const std::vector<int16_t> samples = LibraryRender(ReadFile<Bytes>(kDemo / name), {}, 8 * 44100);
         int peak[2] = {0, 0};
         for (size_t i = 0; i < samples.size(); ++i) peak[i % 2] = std::max(peak[i % 2], std::abs(int{samples[i]}));
         EXPECT_TRUE(std::min(peak[0], peak[1]) > 3000 && std::max(peak[0], peak[1]) < 32767) << name;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Whether this machine's libsndfile writes a format at a rate: asked of libsndfile itself, by
+// opening a real file, so that the tool's own way of asking is not what decides.
+bool SndfileWrites(int format, int rate, const fs::path& file) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 2;
+    info.format = format;
+    SNDFILE* sound = sf_format_check(&info) ? sf_open(file.c_str(), SFM_WRITE, &info) : nullptr;
+    if (sound != nullptr) sf_close(sound);
+    fs::remove(file);
+    return sound != nullptr;
+}
+
+std::string Tag(const fs::path& file, int kind) {
+    SF_INFO info{};
+    SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
+    const char* text = sound != nullptr ? sf_get_string(sound, kind) : nullptr;
+    std::string tag = text != nullptr ? text : "";
+    if (sound != nullptr) sf_close(sound);
+    return tag;
+}
+
+TEST(Tool, EachFormatReadsBackWithItsSamplesAndTags) {
+    Scratch folder;
+    // Six channels panned hard left and right, so that a codec's stereo handling shows.
+    const Bytes band = BuildModule(With(CountedSong(ModuleFormat::kHvl, 2, 6), [](auto& s) {
+        s.name = "Band \xE9", s.channelCount = 6, s.stereoMode = 4;
+    }));
+    WriteBytes(folder / "band.hvl", band);
+    const std::string software = std::string("ahx ") + ahx_version_string();
+    const struct {
+        const char* extension;
+        int format;  // major type and encoding, as libsndfile reads them back
+        int rate;    // Opus cannot encode 44100 Hz; the tool picks 48000
+        bool lossy;
+        // How far a lossy codec may move a channel's level over a tenth of a second. MP3's encoder
+        // cuts the highest frequencies, where point-sampled waveforms keep much of their energy.
+        double levelDecibels;
+        bool holdsSoftware;  // MP3's tags as libsndfile writes them have no place for it
+    } formats[] = {
+        {"wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, false, 0, true},
+        {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, false, 0, true},
+        {"aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 44100, false, 0, true},
+        {"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, true, 1, true},
+        {"opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 48000, true, 1, true},
+        {"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, true, 6, false},
+    };
+    for (const auto& f : formats) {
+        SCOPED_TRACE(f.extension);
+        const std::string name = std::string("band.") + f.extension;
+        const auto [exitCode, out, err] = RunTool({"render", "band.hvl", "-o", name, "--force"}, folder.path);
+        if (!SndfileWrites(f.format, f.rate, folder / ("probe." + std::string(f.extension)))) {
+            EXPECT_EQ(exitCode, 1);
+            EXPECT_NE(err.find("cannot write"), std::string::npos) << err;
+            continue;
+        }
+        ASSERT_EQ(exitCode, 0) << err;
+        SF_INFO info{};
+        SNDFILE* sound = sf_open((folder / name).c_str(), SFM_READ, &info);
+        ASSERT_NE(sound, nullptr);
+        std::vector<int16_t> got(static_cast<size_t>(info.frames) * 2);
+        sf_readf_short(sound, got.data(), info.frames);
+        sf_close(sound);
+        EXPECT_EQ(info.format & (SF_FORMAT_TYPEMASK | SF_FORMAT_SUBMASK), f.format);
+        EXPECT_EQ(info.samplerate, f.rate);
+        EXPECT_EQ(info.channels, 2);
+        // Two positions of 24 ticks of a fiftieth of a second each.
+        const uint64_t frames = 48 * static_cast<uint64_t>(f.rate) / 50;
+        ASSERT_EQ(static_cast<uint64_t>(info.frames), frames);
+        const std::vector<int16_t> want = LibraryRender(band, {.rate = static_cast<uint32_t>(f.rate)}, frames);
+        if (!f.lossy) {
+            EXPECT_TRUE(got == want);
+        } else {
+            // A lossy codec keeps how loud each channel is, tenth of a second by tenth of a second,
+            // though not the waveform itself.
+            const size_t block = static_cast<size_t>(f.rate) / 10;
+            double worstDecibels = 0;
+            for (size_t start = 0; start + block <= frames; start += block) {
+                for (size_t channel = 0; channel < 2; ++channel) {
+                    double wantEnergy = 1, gotEnergy = 1;  // 1: silence is 0 dB, not minus infinity
+                    for (size_t i = start; i < start + block; ++i) {
+                        wantEnergy += double{1} * want[2 * i + channel] * want[2 * i + channel];
+                        gotEnergy += double{1} * got[2 * i + channel] * got[2 * i + channel];
+                    }
+                    worstDecibels = std::max(worstDecibels, std::abs(10 * std::log10(gotEnergy / wantEnergy)));
+                }
+            }
+            EXPECT_LT(worstDecibels, f.levelDecibels);
+        }
+        EXPECT_EQ(Tag(folder / name, SF_STR_TITLE), "Band \xC3\xA9");
+        EXPECT_EQ(Tag(folder / name, SF_STR_COMMENT), "HVL version 1, song 0 of 1");
+        if (f.holdsSoftware) {
+            EXPECT_TRUE(Tag(folder / name, SF_STR_SOFTWARE).starts_with(software));
+        }
+        if (!f.lossy) continue;
+        // A higher quality spends more bytes on the same music.
+        const std::string low = std::string("low.") + f.extension, high = std::string("high.") + f.extension;
+        EXPECT_EQ(std::get<0>(RunTool({"render", "band.hvl", "-o", low, "--quality", "0"}, folder.path)), 0);
+        EXPECT_EQ(std::get<0>(RunTool({"render", "band.hvl", "-o", high, "--quality", "10"}, folder.path)), 0);
+        EXPECT_LT(fs::file_size(folder / low), fs::file_size(folder / high));
+    }
+    // A stem says which channel it holds.
+    ASSERT_EQ(std::get<0>(RunTool({"render", "band.hvl", "--stems", "-o", "part.flac"}, folder.path)), 0);
+    EXPECT_EQ(Tag(folder / "part-ch3.flac", SF_STR_COMMENT), "HVL version 1, song 0 of 1, channel 3 of 6");
+    EXPECT_EQ(Tag(folder / "part-ch3.flac", SF_STR_TITLE), "Band \xC3\xA9");
+}
+
+}  // namespace
+
+namespace {
+
+// The kinds a `check --json` line names, in order.
+std::vector<std::string> KindsIn(const std::string& line) {
+    std::vector<std::string> kinds;
+    const std::string key = "\"kind\":\"";
+    for (size_t at = line.find(key); at != std::string::npos; at = line.find(key, at + 1)) {
+        const size_t start = at + key.size();
+        kinds.push_back(line.substr(start, line.find('"', start) - start));
+    }
+    return kinds;
+}
+
+TEST(Tool, CheckNamesTheFindingOfEachModuleBuiltToCarryOne) {
+    const ModuleDescription three = CountedSong(ModuleFormat::kHvl, 3);
+    const auto tempo = [&three](uint8_t param) { return WithCommand(three, 1, 0, 0xF, param); };
+    const struct {
+        const char* file;
+        ModuleDescription song;
+        std::vector<std::string> kinds;
+    } modules[] = {
+        {"clean.hvl", three, {}},
+        {"restart.hvl", With(three, [](auto& s) { s.restartPosition = 3; }), {"restart-beyond-end"}},
+        {"subsong.hvl", With(three, [](auto& s) { s.subsongs = {1, 3}; }), {"subsong-beyond-end"}},
+        {"stereo.hvl", With(three, [](auto& s) { s.stereoMode = 5; }), {"stereo-mode-out-of-range"}},
+        {"wave.hvl", With(three, [](auto& s) { s.instruments[0].waveLength = 6; }), {"wave-length-out-of-range"}},
+        {"waveform.hvl", With(three, [](auto& s) { s.instruments[0].perfList[0].waveform = 5; }), {"waveform-out-of-range"}},
+        {"track.hvl", With(three, [](auto& s) { s.positions[2].track[3] = 2; }), {"track-not-stored"}},
+        {"instrument.hvl", With(three, [](auto& s) { s.tracks[1][0].instrument = 2; }), {"instrument-not-defined"}},
+        {"note.hvl", With(three, [](auto& s) { s.tracks[1][0].note = 61; }), {"note-out-of-range"}},
+        {"jump.hvl", WithCommand(three, 2, 3, 0xB, 0x03), {"jump-beyond-end"}},
+        {"tempo.hvl", tempo(0), {"tempo-zero", "song-never-repeats"}},
+        // Three positions of 64 rows at 255 ticks a row: 979 seconds.
+        {"slow.hvl", With(tempo(0xFF), [](auto& s) { s.trackLength = 64; }), {"song-never-repeats"}},
+        {"unterminated.hvl", With(three, [](auto& s) { s.terminateLastName = false; }), {"name-unterminated"}},
+        {"longname.hvl", With(three, [](auto& s) { s.instruments[0].name = std::string(128, 'x'); }), {"name-too-long"}},
+        {"unnamed.hvl", With(three, [](auto& s) { s.namedInstruments = 0; }), {"names-missing"}},
+        {"trailing.hvl", With(three, [](auto& s) { s.trailingBytes = {0}; }), {"trailing-bytes"}},
+        {"channels.hvl", With(three, [](auto& s) { s.channelCount = 17; }), {"refused"}},
+    };
+    Scratch folder;
+    std::vector<std::string> args{"check", "--json"};
+    for (const auto& m : modules) {
+        WriteBytes(folder / m.file, BuildModule(m.song));
+        args.push_back(m.file);
+    }
+    const auto [exitCode, out, err] = RunTool(args, folder.path);
+    EXPECT_EQ(exitCode, 2);  // one module is refused
+    EXPECT_EQ(err, "");
+    std::istringstream lines(out);
+    std::string line;
+    for (const auto& m : modules) {
+        ASSERT_TRUE(std::getline(lines, line));
+        SCOPED_TRACE(line);
+        EXPECT_TRUE(line.starts_with(std::string("{\"file\":\"") + m.file + "\",\"result\":\"" +
+                                     (m.kinds.empty() ? "clean" : m.kinds[0] == "refused" ? "unreadable" : "findings")));
+        EXPECT_EQ(KindsIn(line), m.kinds);
+    }
+    EXPECT_FALSE(std::getline(lines, line));
 }
 
 }  // namespace

@@ -1,0 +1,121 @@
+// Checking a module: the loader's findings in the public form, and the songs that never repeat.
+#include <cstring>
+
+#include "lib/player.h"
+#include "loader/module_findings.h"
+
+namespace {
+
+struct KindEntry {
+    FindingKind engine;
+    ahx_finding_kind kind;
+    const char* text;
+};
+
+constexpr KindEntry kKinds[] = {
+    {FindingKind::kRefused, AHX_FINDING_REFUSED, "refused"},
+    {FindingKind::kRestartBeyondEnd, AHX_FINDING_RESTART_BEYOND_END, "restart position beyond the positions"},
+    {FindingKind::kSubsongBeyondEnd, AHX_FINDING_SUBSONG_BEYOND_END, "subsong starts beyond the positions"},
+    {FindingKind::kStereoModeOutOfRange, AHX_FINDING_STEREO_MODE, "stereo mode out of range"},
+    {FindingKind::kWaveLengthOutOfRange, AHX_FINDING_WAVE_LENGTH, "wave length out of range"},
+    {FindingKind::kPerfWaveformOutOfRange, AHX_FINDING_PERF_WAVEFORM, "performance-list waveform out of range"},
+    {FindingKind::kTrackNotStored, AHX_FINDING_TRACK_NOT_STORED, "track not stored in the file"},
+    {FindingKind::kInstrumentNotDefined, AHX_FINDING_INSTRUMENT_NOT_DEFINED, "instrument not defined"},
+    {FindingKind::kNoteOutOfRange, AHX_FINDING_NOTE_OUT_OF_RANGE, "note out of range"},
+    {FindingKind::kJumpBeyondEnd, AHX_FINDING_JUMP_BEYOND_END, "position jump beyond the positions"},
+    {FindingKind::kTempoZero, AHX_FINDING_TEMPO_ZERO, "tempo 0 stops the song"},
+    {FindingKind::kNameUnterminated, AHX_FINDING_NAME_UNTERMINATED, "name without a terminator"},
+    {FindingKind::kNameTooLong, AHX_FINDING_NAME_TOO_LONG, "name too long"},
+    {FindingKind::kNamesMissing, AHX_FINDING_NAMES_MISSING, "names missing"},
+    {FindingKind::kTrailingBytes, AHX_FINDING_TRAILING_BYTES, "bytes after the last section"},
+};
+constexpr const char* kNeverRepeatsText = "song never comes back to a played step";
+
+static_assert(static_cast<int>(FileSection::kEnd) == AHX_SECTION_END, "file sections in the same order");
+
+ahx_finding_kind PublicKind(FindingKind kind) {
+    for (const KindEntry& entry : kKinds) {
+        if (entry.engine == kind) return entry.kind;
+    }
+    return AHX_FINDING_REFUSED;
+}
+
+struct Forward {
+    ahx_finding_callback report;
+    void* context;
+};
+
+ahx_finding EmptyFinding(ahx_finding_kind kind, ahx_section section) {
+    return ahx_finding{kind,        AHX_OK,      section,     AHX_NOWHERE, AHX_NOWHERE, AHX_NOWHERE, AHX_NOWHERE,
+                       AHX_NOWHERE, AHX_NOWHERE, AHX_NOWHERE, AHX_NOWHERE, 0,           0};
+}
+
+void ForwardFinding(void* context, const ModuleFinding& found) {
+    const Forward& forward = *static_cast<const Forward*>(context);
+    if (forward.report == nullptr) return;  // the caller wants only the result
+    ahx_finding finding = EmptyFinding(PublicKind(found.kind), static_cast<ahx_section>(found.section));
+    finding.refusal = ResultOf(found.refusal);
+    finding.offset = found.offset;
+    // The engine numbers subsongs from 1 in its list, as songs are numbered.
+    finding.song = found.subsong;
+    finding.position = found.position;
+    finding.channel = found.channel;
+    finding.track = found.track;
+    finding.row = found.row;
+    finding.instrument = found.instrument;
+    finding.entry = found.entry;
+    finding.found = found.found;
+    finding.used = found.used;
+    forward.report(forward.context, &finding);
+}
+
+// Every song played through once; those that never come back to a played step are findings.
+void CheckSongs(const void* data, size_t size, const Forward& forward) {
+    ahx_player* player = nullptr;
+    if (ahx_open(data, size, nullptr, &player) != AHX_OK) return;  // out of memory: nothing to play
+    for (uint32_t song = 0; song <= player->info.subsongs; ++song) {
+        ahx_song_summary summary{};
+        ahx_summarise_song(player, song, &summary);
+        if (summary.end == AHX_SONG_LOOPS) continue;
+        ahx_finding finding = EmptyFinding(AHX_FINDING_SONG_NEVER_REPEATS, AHX_SECTION_SONG);
+        finding.song = song;
+        if (summary.end == AHX_SONG_STOPS) {
+            finding.position = summary.position;
+            finding.row = summary.row;
+        }
+        forward.report(forward.context, &finding);
+    }
+    ahx_close(player);
+}
+
+}  // namespace
+
+ahx_result ahx_check(const void* data, size_t size, ahx_finding_callback report, void* context) {
+    if (data == nullptr) return AHX_ERROR_INVALID_ARGUMENT;
+    Forward forward{report, context};
+    if (size > kMaxModuleBytes) {
+        const ahx_result result = ahx_probe(data, size, nullptr);
+        ahx_finding finding = EmptyFinding(AHX_FINDING_REFUSED, AHX_SECTION_HEADER);
+        finding.refusal = result;
+        finding.offset = 0;
+        if (report != nullptr) report(context, &finding);
+        return result;
+    }
+    const FindingSink sink{ForwardFinding, &forward};
+    const LoadStatus status = CheckModule(static_cast<const uint8_t*>(data), static_cast<uint32_t>(size), sink);
+    if (status != LoadStatus::kLoaded) return ResultOf(status);
+    if (report != nullptr) CheckSongs(data, size, forward);
+    return AHX_OK;
+}
+
+const char* ahx_finding_text(ahx_finding_kind kind) {
+    // A C caller may pass any number; read it as a number, not as one of the enumeration's values.
+    static_assert(sizeof kind == sizeof(int), "a C enumeration is an int");
+    int number = 0;
+    std::memcpy(&number, &kind, sizeof number);
+    if (number == AHX_FINDING_SONG_NEVER_REPEATS) return kNeverRepeatsText;
+    for (const KindEntry& entry : kKinds) {
+        if (entry.kind == number) return entry.text;
+    }
+    return "unknown finding";
+}
