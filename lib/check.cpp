@@ -93,16 +93,8 @@ void CheckSongs(const void* data, size_t size, const Forward& forward) {
 ahx_result ahx_check(const void* data, size_t size, ahx_finding_callback report, void* context) {
     if (data == nullptr) return AHX_ERROR_INVALID_ARGUMENT;
     Forward forward{report, context};
-    if (size > kMaxModuleBytes) {
-        const ahx_result result = ahx_probe(data, size, nullptr);
-        ahx_finding finding = EmptyFinding(AHX_FINDING_REFUSED, AHX_SECTION_HEADER);
-        finding.refusal = result;
-        finding.offset = 0;
-        if (report != nullptr) report(context, &finding);
-        return result;
-    }
     const FindingSink sink{ForwardFinding, &forward};
-    const LoadStatus status = CheckModule(static_cast<const uint8_t*>(data), static_cast<uint32_t>(size), sink);
+    const LoadStatus status = CheckModule(static_cast<const uint8_t*>(data), ModuleByteCount(size), sink);
     if (status != LoadStatus::kLoaded) return ResultOf(status);
     if (report != nullptr) CheckSongs(data, size, forward);
     return AHX_OK;

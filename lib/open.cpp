@@ -82,11 +82,13 @@ ahx_result ResultOf(LoadStatus status) {
     return AHX_ERROR_NOT_A_MODULE;
 }
 
+uint32_t ModuleByteCount(size_t size) {
+    return size > kMaxModuleBytes ? kMaxModuleBytes + 1 : static_cast<uint32_t>(size);
+}
+
 ahx_result ahx_probe(const void* data, size_t size, ahx_probe_info* info) {
     if (data == nullptr) return AHX_ERROR_INVALID_ARGUMENT;
-    // The engine counts bytes in 32 bits; anything that large is far beyond the limit anyway.
-    const uint32_t byteCount = size > kMaxModuleBytes ? kMaxModuleBytes + 1 : static_cast<uint32_t>(size);
-    const ModuleProbe probe = ProbeModule(static_cast<const uint8_t*>(data), byteCount);
+    const ModuleProbe probe = ProbeModule(static_cast<const uint8_t*>(data), ModuleByteCount(size));
     if (info != nullptr) *info = ahx_probe_info{FormatOf(probe.format), probe.version, probe.foundValue, probe.limitValue};
     return ResultOf(probe.status);
 }
@@ -98,12 +100,10 @@ ahx_result ahx_open(const void* data, size_t size, const ahx_settings* settings,
     ahx_settings wanted = settings != nullptr ? *settings : ahx_settings{};
     if (wanted.sample_rate == 0) wanted.sample_rate = kStandardMixFrequency;
     if (!SettingsValid(wanted)) return AHX_ERROR_INVALID_ARGUMENT;
-    // The probe says whether it is too large or not a module at all.
-    if (size > kMaxModuleBytes) return ahx_probe(data, size, nullptr);
     EnsureWaveTables();
 
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    const uint32_t byteCount = static_cast<uint32_t>(size);
+    const uint32_t byteCount = ModuleByteCount(size);
     ModuleProbe probe{};
     Tune* tune = LoadTuneWithProbe(bytes, byteCount, wanted.stereo_mode, wanted.sample_rate, &probe);
     if (tune == nullptr) return ResultOf(probe.status);

@@ -16,7 +16,7 @@ ahx_result ahx_get_state(const ahx_player* player, ahx_state* state) {
     state->frame = player->frame;
     state->voice_mask = player->audibleVoices & ((1u << tune.channelCount) - 1);
     state->channels = tune.channelCount;
-    for (uint32_t v = 0; v < tune.channelCount && v < kMaxChannels; ++v) {
+    for (uint32_t v = 0; v < VoicesInUse(&tune); ++v) {
         const Voice& voice = tune.voices[v];
         ahx_voice_state& out = state->voices[v];
         out.note = static_cast<uint8_t>(voice.trackNote);

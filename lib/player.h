@@ -1,5 +1,6 @@
 #pragma once
 // The record behind an ahx_player handle, and what the library's files share. Internal to lib/.
+#include <cstddef>
 #include <cstdint>
 
 #include "ahx/ahx.h"
@@ -25,6 +26,9 @@ struct ahx_player {
     uint16_t voicePeaks[kMaxChannels];  // of the last render call, 0..kVoicePeakFullScale
 };
 
+// The size of caller's data as the engine counts module bytes (32 bits): anything above the module
+// limit counts as one byte over it, which the engine refuses as too large.
+uint32_t ModuleByteCount(size_t size);
 // Maps the engine's reason for refusing a module onto the public result.
 ahx_result ResultOf(LoadStatus status);
 // Puts the player at the first frame of song, which the caller has checked exists. Keyframes of

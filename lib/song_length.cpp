@@ -25,7 +25,7 @@ int64_t StepKey(const Tune& tune) {
 uint32_t ChannelsWithNotes(const Tune& tune) {
     uint32_t channels = 0;
     const Position& position = tune.positions[tune.positionIndex];
-    for (uint32_t c = 0; c < tune.channelCount && c < kMaxChannels; ++c) {
+    for (uint32_t c = 0; c < VoicesInUse(&tune); ++c) {
         if (tune.tracks[position.track[c]].steps[tune.stepIndex].note != 0) channels |= 1u << c;
     }
     return channels;

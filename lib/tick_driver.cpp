@@ -55,7 +55,7 @@ bool SkipFrames(ahx_player* player, uint64_t frameCount) {
 
 void RebuildVoiceBuffers(ahx_player* player) {
     Tune* tune = player->tune;
-    for (uint32_t v = 0; v < tune->channelCount && v < kMaxChannels; ++v) {
+    for (uint32_t v = 0; v < VoicesInUse(tune); ++v) {
         Voice& voice = tune->voices[v];
         // A voice that never had a waveform still has the silent buffer of its reset.
         if (!voice.waveformChanged || voice.waveSource == nullptr) std::memset(voice.voiceBuffer, 0, sizeof voice.voiceBuffer);

@@ -2,7 +2,6 @@
 // commands do that will not play as written (jumps outside the song, a tempo of 0).
 #include "loader/effect_commands.h"
 #include "loader/module_reading.h"
-#include "mixer/mixer.h"
 
 namespace {
 
@@ -30,7 +29,7 @@ ModuleFinding StepFinding(FindingKind kind, uint32_t position, uint32_t row, uin
 // the hundreds of a jump carried until a jump or break uses them. Rows are looked at even when an
 // earlier jump leaves them, since a break from another position may enter there.
 void CheckCommands(const Tune& tune, const FindingSink& sink) {
-    const uint32_t channels = tune.channelCount < kMaxChannels ? tune.channelCount : kMaxChannels;
+    const uint32_t channels = VoicesInUse(&tune);
     for (uint32_t p = 0; p < tune.positionCount; ++p) {
         const Position& position = tune.positions[p];
         int32_t pendingPosition = 0;

@@ -6,6 +6,9 @@
 #include "loader/module_records.h"
 #include "replay/voice.h"
 
+// The rate the plug-in always plays at, and the default everywhere else.
+constexpr uint32_t kStandardMixFrequency = 44100;
+
 constexpr uint32_t kStereoModeCount = 5;
 extern const uint32_t StereoPanLeft[kStereoModeCount];   // 128, 96, 64, 32, 0
 extern const uint32_t StereoPanRight[kStereoModeCount];  // 128, 160, 193, 225, 255
@@ -70,6 +73,11 @@ struct ModuleProbe {
 // Reads the header only: magic, version and the header's counts against the model's limits. The one
 // check that loading, the plug-in's callers and the library's probe share; allocates nothing.
 ModuleProbe ProbeModule(const uint8_t* bytes, uint32_t byteCount);
+// Voices the replay and the mixer run: channelCount, which the readers keep within the 16 voices.
+inline uint32_t VoicesInUse(const Tune* tune) {
+    return tune->channelCount < kMaxChannels ? tune->channelCount : kMaxChannels;
+}
+
 // Parses an HVL or THX module held in memory. Returns a tune started on song 0, or null.
 Tune* LoadTune(const uint8_t* bytes, uint32_t byteCount, int32_t stereoMode, uint32_t mixFrequency);
 // LoadTune that also says why it failed (probe may be null).

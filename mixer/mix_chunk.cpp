@@ -174,10 +174,6 @@ Destination MakeDestination(void* left, void* right, uint32_t frameStrideBytes, 
     return destination;
 }
 
-uint32_t VoicesInUse(const Tune* tune) {
-    return tune->channelCount < kMaxChannels ? tune->channelCount : kMaxChannels;
-}
-
 void CopyVoices(const Tune* tune, uint32_t voiceCount, MixVoice* voices) {
     for (uint32_t v = 0; v < voiceCount; ++v) voices[v] = CopyVoice(tune->voices[v]);
 }

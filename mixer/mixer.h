@@ -6,8 +6,6 @@
 
 // The replay runs in fiftieths of a second (times the speed multiplier).
 constexpr uint32_t kDecodesPerSecond = 50;
-// The rate the plug-in always plays at, and the default everywhere else.
-constexpr uint32_t kStandardMixFrequency = 44100;
 
 // Bit v set: voice v is heard. Voices left out still advance through their buffers, so muting
 // changes what is heard and nothing else.

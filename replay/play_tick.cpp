@@ -6,10 +6,6 @@
 
 namespace {
 
-uint32_t VoicesInUse(const Tune* tune) {
-    return tune->channelCount < kMaxChannels ? tune->channelCount : kMaxChannels;
-}
-
 // Position index that exists for a wanted target. Jump commands can aim past the end of the list
 // or below 0; play then goes on where the song restarts, as it does after the last position.
 int16_t ExistingPosition(const Tune* tune, int32_t target) {

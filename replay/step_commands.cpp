@@ -38,7 +38,7 @@ void SetVolume(Tune* tune, Voice* voice, uint8_t param) {
     if (param <= 0x40) {
         voice->noteVolume = param;
     } else if (param >= 0x50 && param <= 0x90) {
-        for (uint32_t v = 0; v < tune->channelCount && v < kMaxChannels; ++v) {
+        for (uint32_t v = 0; v < VoicesInUse(tune); ++v) {
             tune->voices[v].masterVolume = static_cast<uint8_t>(param - 0x50);
         }
     } else if (param >= 0xA0 && param <= 0xE0) {

@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "help.h"
 #include "module_file.h"
+#include "render.h"
 #include "text_output.h"
 
 namespace {
@@ -67,14 +68,7 @@ ModuleSummary Summarise(const ModuleFile& module) {
     return s;
 }
 
-std::string Clock(uint64_t frames) {
-    const uint64_t centiseconds = (frames * 100 + kInfoRate / 2) / kInfoRate;
-    char text[64];
-    std::snprintf(text, sizeof text, "%llu:%02llu.%02llu", static_cast<unsigned long long>(centiseconds / 6000),
-                  static_cast<unsigned long long>(centiseconds / 100 % 60),
-                  static_cast<unsigned long long>(centiseconds % 100));
-    return text;
-}
+std::string Clock(uint64_t frames) { return FormatDuration(frames, kInfoRate); }
 
 std::string Step(uint32_t position, uint32_t row) {
     return "position " + std::to_string(position) + ", row " + std::to_string(row);
