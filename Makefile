@@ -10,7 +10,7 @@ deps:
 	@sh scripts/install-deps.sh
 
 # The test builds insist on every part, so a missing dependency fails loudly instead of skipping tests.
-ALL_PARTS = -DAHX_BUILD_TOOL=ON -DAHX_BUILD_TESTS=ON -DAHX_BUILD_BENCH=ON
+ALL_PARTS = -DAHX_BUILD_TOOL=ON -DAHX_BUILD_PLAY=ON -DAHX_BUILD_TESTS=ON -DAHX_BUILD_BENCH=ON
 
 build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON $(ALL_PARTS) $(CMAKE_FLAGS)
@@ -54,7 +54,7 @@ fuzz: deps
 # ThreadSanitizer on the only test that runs threads: that test and the plug-in, nothing else.
 test-threads: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAHX_WERROR=ON -DAHX_BUILD_TESTS=ON \
-	      -DAHX_BUILD_TOOL=OFF -DAHX_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	      -DAHX_BUILD_TOOL=OFF -DAHX_BUILD_PLAY=OFF -DAHX_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	      -DCMAKE_C_FLAGS="-fsanitize=thread" -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS) --target thread_tests
 	TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tests/threads/thread_tests

@@ -10,28 +10,51 @@ struct KindEntry {
     FindingKind engine;
     ahx_finding_kind kind;
     const char* text;
+    const char* name;  // stable: programs match it
 };
 
 constexpr KindEntry kKinds[] = {
-    {FindingKind::kRefused, AHX_FINDING_REFUSED, "refused"},
-    {FindingKind::kRestartBeyondEnd, AHX_FINDING_RESTART_BEYOND_END, "restart position beyond the positions"},
-    {FindingKind::kSubsongBeyondEnd, AHX_FINDING_SUBSONG_BEYOND_END, "subsong starts beyond the positions"},
-    {FindingKind::kStereoModeOutOfRange, AHX_FINDING_STEREO_MODE, "stereo mode out of range"},
-    {FindingKind::kWaveLengthOutOfRange, AHX_FINDING_WAVE_LENGTH, "wave length out of range"},
-    {FindingKind::kPerfWaveformOutOfRange, AHX_FINDING_PERF_WAVEFORM, "performance-list waveform out of range"},
-    {FindingKind::kTrackNotStored, AHX_FINDING_TRACK_NOT_STORED, "track not stored in the file"},
-    {FindingKind::kInstrumentNotDefined, AHX_FINDING_INSTRUMENT_NOT_DEFINED, "instrument not defined"},
-    {FindingKind::kNoteOutOfRange, AHX_FINDING_NOTE_OUT_OF_RANGE, "note out of range"},
-    {FindingKind::kJumpBeyondEnd, AHX_FINDING_JUMP_BEYOND_END, "position jump beyond the positions"},
-    {FindingKind::kTempoZero, AHX_FINDING_TEMPO_ZERO, "tempo 0 stops the song"},
-    {FindingKind::kNameUnterminated, AHX_FINDING_NAME_UNTERMINATED, "name without a terminator"},
-    {FindingKind::kNameTooLong, AHX_FINDING_NAME_TOO_LONG, "name too long"},
-    {FindingKind::kNamesMissing, AHX_FINDING_NAMES_MISSING, "names missing"},
-    {FindingKind::kTrailingBytes, AHX_FINDING_TRAILING_BYTES, "bytes after the last section"},
+    {FindingKind::kRefused, AHX_FINDING_REFUSED, "refused", "refused"},
+    {FindingKind::kRestartBeyondEnd, AHX_FINDING_RESTART_BEYOND_END, "restart position beyond the positions",
+     "restart-beyond-end"},
+    {FindingKind::kSubsongBeyondEnd, AHX_FINDING_SUBSONG_BEYOND_END, "subsong starts beyond the positions",
+     "subsong-beyond-end"},
+    {FindingKind::kStereoModeOutOfRange, AHX_FINDING_STEREO_MODE, "stereo mode out of range",
+     "stereo-mode-out-of-range"},
+    {FindingKind::kWaveLengthOutOfRange, AHX_FINDING_WAVE_LENGTH, "wave length out of range",
+     "wave-length-out-of-range"},
+    {FindingKind::kPerfWaveformOutOfRange, AHX_FINDING_PERF_WAVEFORM, "performance-list waveform out of range",
+     "waveform-out-of-range"},
+    {FindingKind::kTrackNotStored, AHX_FINDING_TRACK_NOT_STORED, "track not stored in the file", "track-not-stored"},
+    {FindingKind::kInstrumentNotDefined, AHX_FINDING_INSTRUMENT_NOT_DEFINED, "instrument not defined",
+     "instrument-not-defined"},
+    {FindingKind::kNoteOutOfRange, AHX_FINDING_NOTE_OUT_OF_RANGE, "note out of range", "note-out-of-range"},
+    {FindingKind::kJumpBeyondEnd, AHX_FINDING_JUMP_BEYOND_END, "position jump beyond the positions",
+     "jump-beyond-end"},
+    {FindingKind::kTempoZero, AHX_FINDING_TEMPO_ZERO, "tempo 0 stops the song", "tempo-zero"},
+    {FindingKind::kNameUnterminated, AHX_FINDING_NAME_UNTERMINATED, "name without a terminator",
+     "name-unterminated"},
+    {FindingKind::kNameTooLong, AHX_FINDING_NAME_TOO_LONG, "name too long", "name-too-long"},
+    {FindingKind::kNamesMissing, AHX_FINDING_NAMES_MISSING, "names missing", "names-missing"},
+    {FindingKind::kTrailingBytes, AHX_FINDING_TRAILING_BYTES, "bytes after the last section", "trailing-bytes"},
 };
-constexpr const char* kNeverRepeatsText = "song never comes back to a played step";
+// Found by playing, not by the loader: no engine kind maps onto it.
+constexpr KindEntry kNeverRepeats = {FindingKind::kRefused, AHX_FINDING_SONG_NEVER_REPEATS,
+                                     "song never comes back to a played step", "song-never-repeats"};
 
 static_assert(static_cast<int>(FileSection::kEnd) == AHX_SECTION_END, "file sections in the same order");
+
+const KindEntry* EntryOf(ahx_finding_kind kind) {
+    // A C caller may pass any number; read it as a number, not as one of the enumeration's values.
+    static_assert(sizeof kind == sizeof(int), "a C enumeration is an int");
+    int number = 0;
+    std::memcpy(&number, &kind, sizeof number);
+    if (number == kNeverRepeats.kind) return &kNeverRepeats;
+    for (const KindEntry& entry : kKinds) {
+        if (entry.kind == number) return &entry;
+    }
+    return nullptr;
+}
 
 ahx_finding_kind PublicKind(FindingKind kind) {
     for (const KindEntry& entry : kKinds) {
@@ -101,13 +124,11 @@ ahx_result ahx_check(const void* data, size_t size, ahx_finding_callback report,
 }
 
 const char* ahx_finding_text(ahx_finding_kind kind) {
-    // A C caller may pass any number; read it as a number, not as one of the enumeration's values.
-    static_assert(sizeof kind == sizeof(int), "a C enumeration is an int");
-    int number = 0;
-    std::memcpy(&number, &kind, sizeof number);
-    if (number == AHX_FINDING_SONG_NEVER_REPEATS) return kNeverRepeatsText;
-    for (const KindEntry& entry : kKinds) {
-        if (entry.kind == number) return entry.text;
-    }
-    return "unknown finding";
+    const KindEntry* entry = EntryOf(kind);
+    return entry != nullptr ? entry->text : "unknown finding";
+}
+
+const char* ahx_finding_name(ahx_finding_kind kind) {
+    const KindEntry* entry = EntryOf(kind);
+    return entry != nullptr ? entry->name : "unknown";
 }

@@ -9,11 +9,11 @@
 
 static_assert(AHX_MAX_MODULE_BYTES == kMaxModuleBytes, "the public limit is the engine's");
 static_assert(AHX_LENGTH_CAP_SECONDS > 0, "a cap of 0 would measure nothing");
+static_assert(AHX_DEFAULT_SAMPLE_RATE == kStandardMixFrequency, "the public default is the engine's");
+static_assert(AHX_MAX_CHANNELS == kMaxChannels, "the public channel limit is the engine's");
+static_assert(AHX_HIGHEST_STEREO_MODE + 1 == kStereoModeCount, "the public stereo modes are the engine's");
 
 namespace {
-
-constexpr uint32_t kLowestRate = 8000;
-constexpr uint32_t kHighestRate = 192000;
 
 // Builds the process-wide tables exactly once, also when several threads open players at the same
 // moment. An atomic flag rather than a function-local static: the library must not need the C++
@@ -41,7 +41,7 @@ ahx_format FormatOf(ModuleFormat format) {
 }
 
 bool SettingsValid(const ahx_settings& settings) {
-    const bool rateValid = settings.sample_rate >= kLowestRate && settings.sample_rate <= kHighestRate;
+    const bool rateValid = settings.sample_rate >= AHX_LOWEST_SAMPLE_RATE && settings.sample_rate <= AHX_HIGHEST_SAMPLE_RATE;
     return rateValid && settings.stereo_mode >= 0 && static_cast<uint32_t>(settings.stereo_mode) < kStereoModeCount;
 }
 
@@ -62,6 +62,7 @@ void FillInfo(ahx_player* player, ModuleFormat format, uint8_t version) {
     info.stereo_mode = tune.stereoMode;
     info.mix_gain = tune.mixGain;
     info.sample_rate = tune.mixFrequency;
+    info.ticks_per_second = kDecodesPerSecond * tune.speedMultiplier;
 }
 
 }  // namespace

@@ -7,7 +7,7 @@ string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
 string(REGEX REPLACE "((0x[0-9a-f][0-9a-f],){16})" "\\1\n    " bytes "${bytes}")
 file(WRITE ${OUTPUT}.tmp
   "// Generated from ${INPUT} by embed_file.cmake; do not edit.\n"
-  "#include \"demo_song.h\"\n\n"
+  "#include \"common/demo_song.h\"\n\n"
   "const uint8_t kDemoSongBytes[] = {\n    ${bytes}\n};\n"
   "const uint32_t kDemoSongByteCount = ${byteCount};\n")
 file(RENAME ${OUTPUT}.tmp ${OUTPUT})

@@ -1,23 +1,18 @@
 // The ahx tool: picks the command and sets up what every command needs.
-#include <csignal>
 #include <iostream>
 #include <string_view>
 #include <vector>
 
-#include "commands.h"
 #include "ahx/ahx.h"
-#include "help.h"
-#include "text_output.h"
-
-namespace {
-
-volatile std::sig_atomic_t interruptSignal = 0;
-
-extern "C" void OnInterrupt(int signalNumber) { interruptSignal = signalNumber; }
-
-}  // namespace
-
-bool InterruptRequested() { return interruptSignal != 0; }
+#include "common/exit_codes.h"
+#include "common/help.h"
+#include "common/interrupt.h"
+#include "common/text_output.h"
+#include "inspect/inspect_commands.h"
+#include "render/render_command.h"
+#ifdef AHX_TOOL_HAS_PLAY
+#include "play/play_command.h"
+#endif
 
 int main(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
@@ -42,10 +37,13 @@ int main(int argc, char** argv) {
     const std::vector<std::string_view> rest(arguments.begin() + 1, arguments.end());
     if (command == "info") return RunInfo(rest);
     if (command == "check") return RunCheck(rest);
-    // Renders stop between chunks so that their temporary files can be removed, and the player
-    // gives the terminal back; info and check write nothing and keep the default, immediate end.
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-    if (command == "play") return RunPlay(rest);
-    return RunRender(rest);
+    // Info and check write nothing and keep the default, immediate end on Ctrl-C.
+    CatchInterrupts();
+    if (command == "render") return RunRender(rest);
+#ifdef AHX_TOOL_HAS_PLAY
+    return RunPlay(rest);
+#else
+    std::cerr << "ahx: play was not built (it needs SDL2 and ncursesw)\n";
+    return kExitUsage;
+#endif
 }

@@ -5,7 +5,9 @@ set(include_file ${OUTPUT}.include)
 file(WRITE ${include_file} "")
 foreach(command play render info check)
   execute_process(COMMAND ${TOOL} ${command} --help OUTPUT_VARIABLE help RESULT_VARIABLE result)
-  if(NOT result EQUAL 0)
+  if(NOT result EQUAL 0 AND command STREQUAL "play")
+    continue()  # a tool built without play
+  elseif(NOT result EQUAL 0)
     message(FATAL_ERROR "${TOOL} ${command} --help failed")
   endif()
   # Kept as written, in no-fill mode; roff must not read a backslash or a leading dot as its own.

@@ -78,6 +78,9 @@ typedef enum ahx_result {
  * library. Unknown values give "unknown result". */
 AHX_API const char* ahx_result_text(ahx_result result);
 
+/* Room for any text the functions below write, its terminating zero included. */
+#define AHX_TEXT_BYTES 64
+
 /* ---- Probing ------------------------------------------------------------------------------- */
 
 #define AHX_MAX_MODULE_BYTES (16u << 20)
@@ -102,14 +105,26 @@ typedef struct ahx_probe_info {
  * ahx_open checks the rest. info may be NULL. */
 AHX_API ahx_result ahx_probe(const void* data, size_t size, ahx_probe_info* info);
 
+/* Why a module is refused, with the numbers a reader needs, into text (size bytes, at most
+ * AHX_TEXT_BYTES needed): "too many positions: 1001, at most 1000", "unsupported HVL version 2",
+ * "not a module (no THX or HVL header)". info is what ahx_probe gave for the module (NULL: the
+ * words of ahx_result_text). AHX_ERROR_INVALID_ARGUMENT when text is NULL or too small. */
+AHX_API ahx_result ahx_describe_refusal(ahx_result refusal, const ahx_probe_info* info, char* text, size_t size);
+
 /* ---- Opening ------------------------------------------------------------------------------- */
 
 typedef struct ahx_player ahx_player;
 
+#define AHX_DEFAULT_SAMPLE_RATE 44100u
+#define AHX_LOWEST_SAMPLE_RATE 8000u
+#define AHX_HIGHEST_SAMPLE_RATE 192000u
+#define AHX_HIGHEST_STEREO_MODE 4
+
 typedef struct ahx_settings {
-    uint32_t sample_rate; /* output rate in Hz, 8000 to 192000; 0 means 44100 */
-    /* Stereo width of AHX modules, 0 (every channel centred) to 4 (hard left and right); it also
-     * sets their mix gain. HVL modules carry their own and ignore it. */
+    uint32_t sample_rate; /* output rate in Hz, AHX_LOWEST_ to AHX_HIGHEST_SAMPLE_RATE; 0 means
+                           * AHX_DEFAULT_SAMPLE_RATE */
+    /* Stereo width of AHX modules, 0 (every channel centred) to AHX_HIGHEST_STEREO_MODE (hard left
+     * and right); it also sets their mix gain. HVL modules carry their own and ignore it. */
     int32_t stereo_mode;
 } ahx_settings;
 
@@ -122,6 +137,9 @@ AHX_API ahx_result ahx_open(const void* data, size_t size, const ahx_settings* s
 AHX_API void ahx_close(ahx_player* player);
 
 /* ---- What the module holds ----------------------------------------------------------------- */
+
+/* The most channels a module has. */
+#define AHX_MAX_CHANNELS 16
 
 typedef struct ahx_info {
     ahx_format format;
@@ -138,6 +156,7 @@ typedef struct ahx_info {
     uint32_t stereo_mode;      /* 0 to 4: the file's (HVL) or the settings' (AHX) */
     uint32_t mix_gain;         /* master gain in 1/256 units: 256 is 100 % */
     uint32_t sample_rate;      /* the player's output rate */
+    uint32_t ticks_per_second; /* replay ticks (the steps' time unit): 50 times speed_multiplier */
 } ahx_info;
 
 /* The module's header values; owned by the player. NULL for a NULL player. */
@@ -161,14 +180,29 @@ typedef struct ahx_step {
 /* A position: for each channel, the track it plays and the transpose in semitones. Only the first
  * `channels` entries are meaningful. */
 typedef struct ahx_position {
-    uint8_t track[16];
-    int8_t transpose[16];
+    uint8_t track[AHX_MAX_CHANNELS];
+    int8_t transpose[AHX_MAX_CHANNELS];
 } ahx_position;
 
 /* Step `row` (below track_length) of track 0 to 255; a track the file does not store is empty. */
 AHX_API ahx_result ahx_get_step(const ahx_player* player, uint32_t track, uint32_t row, ahx_step* step);
 /* Position 0 to positions - 1. */
 AHX_API ahx_result ahx_get_position(const ahx_player* player, uint32_t position, ahx_position* out);
+
+/* How much of a step ahx_format_step shows, from the barest to the richest. */
+typedef enum ahx_step_columns {
+    AHX_STEP_NOTE = 1,       /* "C-3" */
+    AHX_STEP_INSTRUMENT = 2, /* "C-3 01" */
+    AHX_STEP_COMMAND = 3,    /* "C-3 01 A04" */
+    AHX_STEP_COMMANDS = 4    /* "C-3 01 A04 000", for HVL modules */
+} ahx_step_columns;
+
+/* A step as a pattern view shows it, into text (size bytes, at most AHX_TEXT_BYTES needed), always
+ * the same width for the same columns: notes "C-1" to "B-9" ("---" none, "???" above octave 9),
+ * the instrument's last two digits (".." none), each command and its parameter in hexadecimal
+ * ("..." for command 0 with parameter 0). AHX_ERROR_INVALID_ARGUMENT for a NULL step or text,
+ * text too small or columns outside the list. */
+AHX_API ahx_result ahx_format_step(const ahx_step* step, ahx_step_columns columns, char* text, size_t size);
 
 /* ---- Playing ------------------------------------------------------------------------------- */
 
@@ -205,6 +239,11 @@ AHX_API ahx_result ahx_set_metering(ahx_player* player, int enabled);
 
 /* Nothing is measured past this: a song stuck on tempo 0 never comes back to a played step. */
 #define AHX_LENGTH_CAP_SECONDS 600
+
+/* A time as players show it, "m:ss.cc" (minutes as many digits as they need), frames at sample_rate
+ * rounded to the nearest hundredth of a second, into text (size bytes, at most AHX_TEXT_BYTES
+ * needed). AHX_ERROR_INVALID_ARGUMENT for a sample_rate of 0, or a NULL or too small text. */
+AHX_API ahx_result ahx_format_clock(uint64_t frames, uint32_t sample_rate, char* text, size_t size);
 
 typedef struct ahx_length {
     uint64_t frames; /* at the player's rate */
@@ -312,6 +351,9 @@ AHX_API ahx_result ahx_check(const void* data, size_t size, ahx_finding_callback
 /* A short English text for a finding kind, such as "restart position beyond the positions"; never
  * NULL, owned by the library. Unknown values give "unknown finding". */
 AHX_API const char* ahx_finding_text(ahx_finding_kind kind);
+/* A short name for a finding kind that stays the same from release to release, for programs to
+ * match: "restart-beyond-end". Unknown values give "unknown". */
+AHX_API const char* ahx_finding_name(ahx_finding_kind kind);
 
 /* ---- Playback state, for displays ---------------------------------------------------------- */
 
@@ -336,7 +378,7 @@ typedef struct ahx_state {
     uint64_t frame;       /* frames since the song started */
     uint32_t voice_mask;
     uint32_t channels;
-    ahx_voice_state voices[16];
+    ahx_voice_state voices[AHX_MAX_CHANNELS];
 } ahx_state;
 
 AHX_API ahx_result ahx_get_state(const ahx_player* player, ahx_state* state);

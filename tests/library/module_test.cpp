@@ -50,6 +50,7 @@ TEST(LibraryModule, InfoNamesAndSongStartsAreTheDescription) {
     EXPECT_EQ(info.instruments, 2u);
     EXPECT_EQ(info.subsongs, 2u);
     EXPECT_EQ(info.speed_multiplier, 2u);
+    EXPECT_EQ(info.ticks_per_second, 100u);  // two ticks each fiftieth of a second
     EXPECT_EQ(info.stereo_mode, 4u);
     EXPECT_EQ(info.mix_gain, 384u);  // 150 * 256 / 100
     EXPECT_EQ(info.sample_rate, 22050u);

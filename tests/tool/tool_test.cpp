@@ -245,8 +245,8 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {"fast.hvl", BuildModule(With(four, [](auto& s) {
              s.speedMultiplier = 4, s.stereoMode = 3, s.mixGainPercent = 255;
          }))},
-        // A quote, a backslash, a control character and a Latin-1 e-acute in the title.
-        {"subs.hvl", BuildModule(With(three, [](auto& s) { s.name = "Q\"B\\C\x01\xE9", s.subsongs = {2}; }))},
+        // A quote, a backslash, a C0 and a C1 control character and a Latin-1 e-acute in the title.
+        {"subs.hvl", BuildModule(With(three, [](auto& s) { s.name = "Q\"B\\C\x01\x9B\xE9", s.subsongs = {2}; }))},
         {"x/subs.hvl", BuildModule(CountedSong(ModuleFormat::kHvl, 1))},
         {"text.hvl", {'h', 'e', 'l', 'l', 'o'}},
         {"future.hvl", {'H', 'V', 'L', 2, 0, 0, 0, 0}},
@@ -371,7 +371,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"info", "-h"}, 0, "", "Usage: ahx info"},
         {{"--version"}, 0, "", "ahx "},
         {{"info", "--json", "subs.hvl"}, 0, "",
-         "{\"file\":\"subs.hvl\",\"format\":\"HVL\",\"version\":1,\"title\":\"Q\\\"B\\\\C\\u0001\xC3\xA9\","
+         "{\"file\":\"subs.hvl\",\"format\":\"HVL\",\"version\":1,\"title\":\"Q\\\"B\\\\C\\u0001\xC2\x9B\xC3\xA9\","
          "\"channels\":4,\"positions\":3,\"restartPosition\":0,\"trackLength\":4,\"tracks\":2,\"speedHz\":50,"
          "\"stereoMode\":0,\"mixGainPercent\":100,\"songs\":["
          "{\"song\":0,\"startPosition\":0,\"frames\":63504,\"seconds\":1.440,\"ends\":true,\"end\":\"loops\","
@@ -380,7 +380,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          "\"endPosition\":2,\"endRow\":0,\"channelsUsed\":[1]}],"
          "\"instruments\":[{\"number\":1,\"name\":\"tone\"}]}\n"},
         {{"info", "subs.hvl"}, 0, "",
-         "subs.hvl\n  format        HVL version 1\n  title         Q\"B\\C?\xC3\xA9\n  channels      4\n"
+         "subs.hvl\n  format        HVL version 1\n  title         Q\"B\\C??\xC3\xA9\n  channels      4\n"
          "  positions     3, restart at 0\n  track length  4 steps\n  tracks        2\n  speed         50 Hz\n"
          "  stereo mode   0\n  mix gain      100 %\n  songs         2\n"
          "    song 0      starts at position 0, plays 0:01.44, then loops for ever from position 0, row 0; 1 of 4 "

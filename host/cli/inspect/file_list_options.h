@@ -1,0 +1,16 @@
+#pragma once
+// What info and check take: module files and --json.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct FileListOptions {
+    std::vector<std::string> files;
+    bool json = false;
+};
+
+// Reads `ahx COMMAND [--json] FILE...`. Returns an exit code when the command is done already:
+// after --help (printing help) or a usage error (reported on stderr); nothing otherwise.
+std::optional<int> ParseFileListOptions(std::string_view command, std::string_view help,
+                                        const std::vector<std::string_view>& arguments, FileListOptions* options);

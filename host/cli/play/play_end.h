@@ -1,0 +1,3 @@
+#pragma once
+// How `ahx play` stopped playing its playlist.
+enum class PlayEnd { kPlaylistDone, kQuit, kInterrupted };

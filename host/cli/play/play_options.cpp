@@ -1,0 +1,24 @@
+#include "play/play_options.h"
+
+PlayOptions ParsePlayOptions(const std::vector<std::string_view>& arguments) {
+    PlayOptions options;
+    ArgumentCursor cursor(arguments);
+    while (const auto argument = cursor.Next()) {
+        const std::string_view a = *argument;
+        if (cursor.OptionsEnded() || !a.starts_with("-")) {
+            options.files.emplace_back(a);
+        } else if (ParseSongOption(cursor, a, options.songs)) {
+            continue;
+        } else if (a == "-h" || a == "--help") {
+            options.help = true;
+        } else if (a == "--driver") {
+            options.driver = std::string(cursor.Value(a));
+        } else if (a == "-q" || a == "--quiet") {
+            options.quiet = true;
+        } else {
+            throw UsageError("unknown option " + std::string(a));
+        }
+    }
+    CheckSongOptions(options.songs);
+    return options;
+}

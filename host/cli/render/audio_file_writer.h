@@ -1,0 +1,50 @@
+#pragma once
+// Where rendered frames go: an audio file written under a temporary name and renamed when
+// complete, or raw samples on standard output.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <sndfile.h>
+
+#include "render/audio_formats.h"
+
+// Text tags for the formats that hold them; empty ones are left out.
+struct AudioTags {
+    std::string title;     // UTF-8
+    std::string software;  // "ahx 1.1.0"
+    std::string comment;   // "HVL version 1, song 2 of 3"
+};
+
+constexpr std::string_view kStandardOutput = "-";
+// --quality runs from 0 (smallest) to this (best).
+constexpr int kHighestQuality = 10;
+
+class AudioFileWriter {
+public:
+    // Opens a temporary file beside path (or standard output for "-"); throws FileError.
+    // Without overwrite, an existing path is an error, checked now and again when committing.
+    // quality (0..kHighestQuality) is used by the lossy formats only.
+    AudioFileWriter(std::string path, AudioFormat format, uint32_t sampleRate, bool overwrite, const AudioTags& tags,
+                std::optional<int> quality);
+    ~AudioFileWriter();
+    AudioFileWriter(const AudioFileWriter&) = delete;
+    AudioFileWriter& operator=(const AudioFileWriter&) = delete;
+
+    // interleaved: frameCount stereo frames, left first.
+    void Write(const int16_t* interleaved, size_t frameCount);
+    // Finishes the file and gives it its real name; without this the destructor removes it.
+    void Commit();
+    const std::string& Path() const { return path_; }
+
+private:
+    void Discard();
+
+    std::string path_;
+    std::string temporaryPath_;
+    bool overwrite_;
+    bool toStandardOutput_;
+    SNDFILE* file_ = nullptr;
+    bool committed_ = false;
+};

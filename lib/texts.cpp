@@ -1,0 +1,105 @@
+// The texts every face shows the same way: why a module is refused, a step, a clock.
+#include <cstring>
+
+#include "lib/text_writer.h"
+
+namespace {
+
+constexpr const char* kNoteLetters[12] = {"C-", "C#", "D-", "D#", "E-", "F-", "F#", "G-", "G#", "A-", "A#", "B-"};
+constexpr uint32_t kNotesPerOctave = 12;
+// Only broken files hold notes above octave 9; a second digit would break the columns.
+constexpr uint32_t kHighestShownOctave = 9;
+
+void AppendNote(TextWriter& writer, uint8_t note) {
+    if (note == 0) return Append(writer, "---");
+    const uint32_t octave = (note - 1u) / kNotesPerOctave + 1;
+    if (octave > kHighestShownOctave) return Append(writer, "???");
+    Append(writer, kNoteLetters[(note - 1u) % kNotesPerOctave]);
+    AppendDecimal(writer, octave);
+}
+
+void AppendCommand(TextWriter& writer, uint8_t command, uint8_t param) {
+    Append(writer, " ");
+    if (command == 0 && param == 0) return Append(writer, "...");
+    AppendHexDigit(writer, command);
+    AppendHexDigit(writer, param >> 4);
+    AppendHexDigit(writer, param);
+}
+
+// A C caller may pass any int for an enumeration; read it as a number, not as one of its values.
+template <typename Enumeration>
+int NumberOf(Enumeration value) {
+    static_assert(sizeof value == sizeof(int), "a C enumeration is an int");
+    int number = 0;
+    std::memcpy(&number, &value, sizeof number);
+    return number;
+}
+
+const char* FormatName(ahx_format format) { return format == AHX_FORMAT_AHX ? "AHX" : "HVL"; }
+
+}  // namespace
+
+ahx_result ahx_describe_refusal(ahx_result refusal, const ahx_probe_info* info, char* text, size_t size) {
+    if (text == nullptr) return AHX_ERROR_INVALID_ARGUMENT;
+    TextWriter writer{text, size, 0};
+    if (info == nullptr) {
+        Append(writer, ahx_result_text(refusal));
+        return Finish(writer);
+    }
+    switch (NumberOf(refusal)) {
+        case AHX_ERROR_NOT_A_MODULE: Append(writer, "not a module (no THX or HVL header)"); break;
+        case AHX_ERROR_TOO_LARGE: Append(writer, "not a module (larger than 16 MiB)"); break;
+        case AHX_ERROR_UNSUPPORTED_VERSION:
+            Append(writer, "unsupported ");
+            Append(writer, FormatName(info->format));
+            Append(writer, info->format == AHX_FORMAT_AHX ? " revision " : " version ");
+            AppendDecimal(writer, info->version);
+            break;
+        case AHX_ERROR_TOO_MANY_POSITIONS:
+        case AHX_ERROR_TRACK_TOO_LONG:
+        case AHX_ERROR_TOO_MANY_INSTRUMENTS:
+        case AHX_ERROR_TOO_MANY_CHANNELS:
+            Append(writer, ahx_result_text(refusal));
+            Append(writer, ": ");
+            AppendDecimal(writer, info->found);
+            Append(writer, ", at most ");
+            AppendDecimal(writer, info->limit);
+            break;
+        default: Append(writer, ahx_result_text(refusal)); break;
+    }
+    return Finish(writer);
+}
+
+ahx_result ahx_format_step(const ahx_step* step, ahx_step_columns columns, char* text, size_t size) {
+    const int shown = NumberOf(columns);
+    if (step == nullptr || text == nullptr || shown < AHX_STEP_NOTE || shown > AHX_STEP_COMMANDS) {
+        return AHX_ERROR_INVALID_ARGUMENT;
+    }
+    TextWriter writer{text, size, 0};
+    AppendNote(writer, step->note);
+    if (shown >= AHX_STEP_INSTRUMENT) {
+        Append(writer, " ");
+        if (step->instrument == 0) {
+            Append(writer, "..");
+        } else {
+            AppendDecimal(writer, step->instrument % 100u, 2);
+        }
+    }
+    if (shown >= AHX_STEP_COMMAND) AppendCommand(writer, step->command1, step->param1);
+    if (shown >= AHX_STEP_COMMANDS) AppendCommand(writer, step->command2, step->param2);
+    return Finish(writer);
+}
+
+ahx_result ahx_format_clock(uint64_t frames, uint32_t sample_rate, char* text, size_t size) {
+    if (text == nullptr || sample_rate == 0) return AHX_ERROR_INVALID_ARGUMENT;
+    // Whole seconds apart from the rest, so that no frame count overflows the multiply.
+    const uint64_t centiseconds =
+        frames / sample_rate * 100 + (frames % sample_rate * 100 + sample_rate / 2) / sample_rate;
+    TextWriter writer{text, size, 0};
+    AppendDecimal(writer, centiseconds / 6000);
+    Append(writer, ":");
+    AppendDecimal(writer, centiseconds / 100 % 60, 2);
+    Append(writer, ".");
+    AppendDecimal(writer, centiseconds % 100, 2);
+    return Finish(writer);
+}
