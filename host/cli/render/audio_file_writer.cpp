@@ -60,7 +60,7 @@ bool RenameIntoPlace(const std::string& from, const std::string& to, bool overwr
 }  // namespace
 
 AudioFileWriter::AudioFileWriter(std::string path, AudioFormat format, uint32_t sampleRate, bool overwrite,
-                         const AudioTags& tags, std::optional<int> quality)
+                                 const AudioTags& tags, std::optional<int> quality)
     : path_(std::move(path)), overwrite_(overwrite), toStandardOutput_(path_ == kStandardOutput) {
     if (toStandardOutput_) return;
     std::error_code error;

@@ -27,7 +27,7 @@ public:
     // Without overwrite, an existing path is an error, checked now and again when committing.
     // quality (0..kHighestQuality) is used by the lossy formats only.
     AudioFileWriter(std::string path, AudioFormat format, uint32_t sampleRate, bool overwrite, const AudioTags& tags,
-                std::optional<int> quality);
+                    std::optional<int> quality);
     ~AudioFileWriter();
     AudioFileWriter(const AudioFileWriter&) = delete;
     AudioFileWriter& operator=(const AudioFileWriter&) = delete;
