@@ -3,7 +3,7 @@
 # Packages that only one part needs (the web player's emscripten and chromium) come as arguments.
 set -eu
 # The player needs SDL and ncurses; its tests drive it under tmux and through a PulseAudio null sink.
-needed="cmake g++ clang libgtest-dev libbenchmark-dev libsndfile1-dev pkgconf help2man
+needed="cmake g++ clang libgtest-dev libbenchmark-dev libsndfile1-dev libebur128-dev pkgconf help2man
         libsdl2-dev libncurses-dev tmux pulseaudio pulseaudio-utils $*"
 missing=""
 for p in $needed; do

@@ -61,6 +61,11 @@ Options:
                      Ogg, Opus, MP3 and AIFF need a libsndfile that can write them; the tool
                      says so when it cannot
   --quality Q        0 (smallest) to 10 (best) for ogg, opus and mp3 (default: the encoder's)
+  --replaygain       tag each output with its ReplayGain 2.0 track gain (to -18 LUFS) and
+                     true peak, measured while rendering (FLAC only: the other formats'
+                     writer takes no such tags)
+  -j, --jobs N       render N files at once (default: one per usable core); outputs and
+                     messages are the same, in input order
   --force            overwrite existing output files
   -h, --help         show this help
 
@@ -81,7 +86,7 @@ Examples:
   ahx render song.hvl -o - | aplay -f cd
 )";
 
-inline constexpr std::string_view kInfoHelp = R"(Usage: ahx info [--json] FILE...
+inline constexpr std::string_view kInfoHelp = R"(Usage: ahx info [--json] [--loudness] [-j N] FILE...
 
 Shows each module's format and version, title, channels, positions and restart position, track
 length, tracks, instruments with their names, subsongs with their start positions, replay speed,
@@ -93,10 +98,14 @@ play at least one note before then ("channelsUsed", numbered from 1).
 
 Options:
   --json             one JSON object per file, one per line, for scripts
+  --loudness         each song's integrated loudness (LUFS), loudness range (LU) and true
+                     peak (dBTP) after EBU R128, as `ahx render` writes the song by default
+                     ("loudnessLufs", "loudnessRangeLu", "truePeakDbtp"; null for silence)
+  -j, --jobs N       read N files at once (default: one per usable core)
   -h, --help         show this help
 )";
 
-inline constexpr std::string_view kCheckHelp = R"(Usage: ahx check [--json] FILE...
+inline constexpr std::string_view kCheckHelp = R"(Usage: ahx check [--json] [-j N] FILE...
 
 Reads each module as the player does and reports, one line each with its place (file section,
 byte offset, and position, row, channel, track, instrument or song where they apply), everything
@@ -115,6 +124,7 @@ Options:
   --json             one JSON object per file, one per line: file, result (clean, findings or
                      unreadable) and findings, each with kind, section, its place, the value
                      found and a message
+  -j, --jobs N       check N files at once (default: one per usable core)
   -h, --help         show this help
 
 Exit status:

@@ -6,6 +6,7 @@
 #include "common/exit_codes.h"
 #include "common/help.h"
 #include "common/module_file.h"
+#include "common/ordered_batch.h"
 #include "common/text_output.h"
 #include "inspect/finding_text.h"
 #include "inspect/file_list_options.h"
@@ -23,13 +24,13 @@ extern "C" void Collect(void* context, const ahx_finding* finding) {
 
 enum class Verdict { kClean, kFindings, kUnreadable };
 
-Verdict CheckFile(const std::string& path, bool json) {
+Verdict CheckFile(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
     ModuleFile module;
     try {
         module = ReadModuleBytes(path);
     } catch (const FileError& error) {
-        std::cerr << "ahx: " << Printable(error.what()) << '\n';
-        if (json) std::cout << "{\"file\":" << JsonString(path) << ",\"result\":\"unreadable\",\"findings\":[]}\n";
+        err << "ahx: " << Printable(error.what()) << '\n';
+        if (json) out << "{\"file\":" << JsonString(path) << ",\"result\":\"unreadable\",\"findings\":[]}\n";
         return Verdict::kUnreadable;
     }
     ahx_probe(module.bytes.data(), module.bytes.size(), &module.header);
@@ -40,20 +41,19 @@ Verdict CheckFile(const std::string& path, bool json) {
                                                          : Verdict::kFindings;
     if (json) {
         const char* names[] = {"clean", "findings", "unreadable"};
-        std::cout << "{\"file\":" << JsonString(path) << ",\"result\":\"" << names[static_cast<int>(verdict)]
+        out << "{\"file\":" << JsonString(path) << ",\"result\":\"" << names[static_cast<int>(verdict)]
                   << "\",\"findings\":[";
         for (size_t i = 0; i < collected.findings.size(); ++i) {
-            std::cout << (i ? "," : "") << FindingJson(collected.findings[i], module.header);
+            out << (i ? "," : "") << FindingJson(collected.findings[i], module.header);
         }
-        std::cout << "]}\n";
+        out << "]}\n";
     } else {
-        if (verdict == Verdict::kClean) std::cout << Printable(path) << ": no findings\n";
+        if (verdict == Verdict::kClean) out << Printable(path) << ": no findings\n";
         for (const ahx_finding& finding : collected.findings) {
-            std::cout << Printable(path) << ": " << FindingPlace(finding) << ": " << FindingMessage(finding, module.header) << '\n';
+            out << Printable(path) << ": " << FindingPlace(finding) << ": " << FindingMessage(finding, module.header) << '\n';
         }
     }
-    std::cout.flush();
-    return verdict;
+        return verdict;
 }
 
 }  // namespace
@@ -64,11 +64,20 @@ int RunCheck(const std::vector<std::string_view>& arguments) {
     const std::vector<std::string>& files = options.files;
     const bool json = options.json;
     bool unreadable = false, findings = false;
-    for (const std::string& file : files) {
-        const Verdict verdict = CheckFile(file, json);
-        unreadable |= verdict == Verdict::kUnreadable;
-        findings |= verdict == Verdict::kFindings;
-    }
+    RunOrdered(
+        files.size(), options.jobs.value_or(UsableCores()),
+        [&](size_t i, ItemOutput& output) {
+            std::ostringstream out, err;
+            output.status = static_cast<int>(CheckFile(files[i], json, out, err));
+            output.Err(err.str());
+            output.Out(out.str());
+        },
+        [&](size_t, ItemOutput& output) {
+            output.Print();
+            unreadable |= output.status == static_cast<int>(Verdict::kUnreadable);
+            findings |= output.status == static_cast<int>(Verdict::kFindings);
+            return true;
+        });
     if (unreadable) return kExitFileError;
     return findings ? kExitFindings : kExitSuccess;
 }

@@ -4,6 +4,7 @@
 
 #include "common/arguments.h"
 #include "common/exit_codes.h"
+#include "common/ordered_batch.h"
 #include "common/text_output.h"
 
 std::optional<int> ParseFileListOptions(std::string_view command, std::string_view help,
@@ -19,6 +20,10 @@ std::optional<int> ParseFileListOptions(std::string_view command, std::string_vi
                 return kExitSuccess;
             } else if (a == "--json") {
                 options->json = true;
+        } else if (a == "-j" || a == "--jobs") {
+            options->jobs = static_cast<unsigned>(ParseInteger(a, cursor.Value(a), 1, kMostJobs));
+        } else if (a == "--loudness" && command == "info") {
+            options->loudness = true;
             } else {
                 throw UsageError("unknown option " + std::string(a));
             }

@@ -8,9 +8,11 @@
 struct FileListOptions {
     std::vector<std::string> files;
     bool json = false;
+    std::optional<unsigned> jobs;  // files read at once; the usable cores by default
+    bool loudness = false;         // info only
 };
 
-// Reads `ahx COMMAND [--json] FILE...`. Returns an exit code when the command is done already:
+// Reads `ahx COMMAND [--json] [-j N] FILE...` (info also takes --loudness). Returns an exit code when the command is done already:
 // after --help (printing help) or a usage error (reported on stderr); nothing otherwise.
 std::optional<int> ParseFileListOptions(std::string_view command, std::string_view help,
                                         const std::vector<std::string_view>& arguments, FileListOptions* options);

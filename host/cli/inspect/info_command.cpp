@@ -7,7 +7,10 @@
 
 #include "common/exit_codes.h"
 #include "common/help.h"
+#include "common/loudness.h"
 #include "common/module_file.h"
+#include "common/ordered_batch.h"
+#include "common/song_plan.h"
 #include "common/text_output.h"
 #include "inspect/file_list_options.h"
 #include "inspect/inspect_commands.h"
@@ -21,6 +24,7 @@ struct SongSummary {
     uint32_t startPosition;
     ahx_length length;        // as render measures it
     ahx_song_summary course;  // how it goes on after once through, and the channels it uses
+    std::optional<Loudness> loudness;  // of the song as render writes it by default
 };
 
 struct ModuleSummary {
@@ -40,7 +44,15 @@ struct ModuleSummary {
 // The header's percentage p became p * 256 / 100 truncated; the smallest p giving the stored gain.
 uint32_t GainPercent(uint32_t mixGain) { return (mixGain * 100 + 255) / 256; }
 
-ModuleSummary Summarise(const ModuleFile& module) {
+// The song as `ahx render` writes it without options, through a loudness meter.
+Loudness MeasureSong(ahx_player* player, uint32_t song) {
+    ahx_select_song(player, song);
+    const SongPlan span = PlanSong(player, song, SongOptions{}, kInfoRate, false);
+    ahx_seek(player, span.startFrame);
+    return MeasureFrames(player, kInfoRate, span.endFrame - span.startFrame);
+}
+
+ModuleSummary Summarise(const ModuleFile& module, bool loudness) {
     const PlayerPtr player = OpenModule(module, 0, kInfoRate);
     const ahx_info& info = *ahx_get_info(player.get());
     ModuleSummary s;
@@ -58,10 +70,11 @@ ModuleSummary Summarise(const ModuleFile& module) {
     s.stereoMode = info.stereo_mode;
     s.mixGainPercent = GainPercent(info.mix_gain);
     for (uint32_t song = 0; song <= info.subsongs; ++song) {
-        SongSummary summary{song, 0, {}, {}};
+        SongSummary summary{song, 0, {}, {}, {}};
         ahx_summarise_song(player.get(), song, &summary.course);
         ahx_get_song_start(player.get(), song, &summary.startPosition);
         ahx_measure_song(player.get(), song, 1, &summary.length);
+        if (loudness) summary.loudness = MeasureSong(player.get(), song);
         s.songs.push_back(summary);
     }
     for (uint32_t i = 1; i <= info.instruments; ++i) s.instrumentNames.push_back(TitleText(ahx_instrument_name(player.get(), i)));
@@ -115,6 +128,11 @@ void PrintText(const ModuleSummary& s, std::ostream& out) {
         out << "    song " << song.song << (song.song < 10 ? "      " : song.song < 100 ? "     " : "    ")
             << "starts at position " << song.startPosition << ", " << Course(song) << "; "
             << ChannelCount(song.course.channels_used) << " of " << s.channels << " channels used\n";
+        if (song.loudness) {
+            out << "             loudness " << FormatLevel(song.loudness->integratedLufs, "LUFS") << ", range "
+                << FormatLevel(song.loudness->rangeLu, "LU") << ", true peak "
+                << FormatLevel(song.loudness->truePeakDbtp, "dBTP") << '\n';
+        }
     }
     out << "  instruments   " << s.instrumentNames.size() << '\n';
     for (size_t i = 0; i < s.instrumentNames.size(); ++i) {
@@ -154,7 +172,13 @@ void PrintJson(const ModuleSummary& s, std::ostream& out) {
             out << separator << c + 1;
             separator = ",";
         }
-        out << "]}";
+        out << ']';
+        if (song.loudness) {
+            out << ",\"loudnessLufs\":" << JsonLevel(song.loudness->integratedLufs)
+                << ",\"loudnessRangeLu\":" << JsonLevel(song.loudness->rangeLu)
+                << ",\"truePeakDbtp\":" << JsonLevel(song.loudness->truePeakDbtp);
+        }
+        out << '}';
     }
     out << "],\"instruments\":[";
     for (size_t i = 0; i < s.instrumentNames.size(); ++i) {
@@ -172,20 +196,28 @@ int RunInfo(const std::vector<std::string_view>& arguments) {
     const bool json = options.json;
 
     bool allGood = true;
-    for (size_t i = 0; i < files.size(); ++i) {
-        try {
-            const ModuleSummary summary = Summarise(ReadModuleFile(files[i]));
-            if (json) {
-                PrintJson(summary, std::cout);
-            } else {
-                if (i > 0) std::cout << '\n';
-                PrintText(summary, std::cout);
+    RunOrdered(
+        files.size(), options.jobs.value_or(UsableCores()),
+        [&](size_t i, ItemOutput& output) {
+            try {
+                const ModuleSummary summary = Summarise(ReadModuleFile(files[i]), options.loudness);
+                std::ostringstream out;
+                if (json) {
+                    PrintJson(summary, out);
+                } else {
+                    if (i > 0) out << '\n';
+                    PrintText(summary, out);
+                }
+                output.Out(out.str());
+            } catch (const FileError& error) {
+                output.Err("ahx: " + Printable(error.what()) + "\n");
+                output.status = 1;
             }
-            std::cout.flush();
-        } catch (const FileError& error) {
-            std::cerr << "ahx: " << Printable(error.what()) << '\n';
-            allGood = false;
-        }
-    }
+        },
+        [&](size_t, ItemOutput& output) {
+            output.Print();
+            allGood = allGood && output.status == 0;
+            return true;
+        });
     return allGood ? kExitSuccess : kExitFileError;
 }

@@ -7,29 +7,40 @@
 #include "common/text_output.h"
 
 ProgressLine::ProgressLine(size_t fileCount, uint32_t sampleRate)
-    : enabled_(fileCount > 1 && ::isatty(STDERR_FILENO) == 1), fileCount_(fileCount), sampleRate_(sampleRate) {}
+    : enabled_(fileCount > 1 && ::isatty(STDERR_FILENO) == 1),
+      fileCount_(fileCount),
+      sampleRate_(sampleRate),
+      started_(Clock::now()) {}
 
-void ProgressLine::StartFile(size_t filesDone, const std::string& name) {
-    filesDone_ = filesDone;
-    name_ = name;
-    started_ = Clock::now();
-    Show(0);
-}
-
-void ProgressLine::Update(uint64_t framesDone) {
-    if (!enabled_ || Clock::now() - shown_ < std::chrono::milliseconds(200)) return;
-    Show(framesDone);
-}
-
-void ProgressLine::Clear() {
-    if (enabled_) std::fprintf(stderr, "\r\033[K");
-}
-
-void ProgressLine::Show(uint64_t framesDone) {
+void ProgressLine::StartFile(const std::string& name) {
     if (!enabled_) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    name_ = name;
+    Show();
+}
+
+void ProgressLine::FileDone() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++filesDone_;
+}
+
+void ProgressLine::Add(uint64_t frames) {
+    if (!enabled_) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    framesDone_ += frames;
+    if (Clock::now() - shown_ >= std::chrono::milliseconds(200)) Show();
+}
+
+void ProgressLine::Print(const std::function<void()>& print) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (enabled_) std::fprintf(stderr, "\r\033[K");
+    print();
+}
+
+void ProgressLine::Show() {
     shown_ = Clock::now();
     const double elapsed = std::chrono::duration<double>(shown_ - started_).count();
-    const double audioSeconds = static_cast<double>(framesDone) / sampleRate_;
+    const double audioSeconds = static_cast<double>(framesDone_) / sampleRate_;
     std::fprintf(stderr, "\r\033[K[%zu/%zu done] %s", filesDone_, fileCount_, Printable(name_).c_str());
     if (elapsed > 0.05) std::fprintf(stderr, "  %.0fx realtime", audioSeconds / elapsed);
     std::fflush(stderr);

@@ -1,30 +1,35 @@
 #pragma once
-// A batch's progress on a terminal: one line on stderr, rewritten in place.
+// A batch's progress on a terminal: one line on stderr, rewritten in place, fed by every worker.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 
 class ProgressLine {
 public:
     ProgressLine(size_t fileCount, uint32_t sampleRate);
 
-    void StartFile(size_t filesDone, const std::string& name);
-    void Update(uint64_t framesDone);
-    // Clears the line so that ordinary output does not run into it.
-    void Clear();
+    void StartFile(const std::string& name);
+    void FileDone();
+    // frames: rendered since the last call, by any worker.
+    void Add(uint64_t frames);
+    // Clears the line and runs print while no worker redraws it.
+    void Print(const std::function<void()>& print);
 
 private:
     using Clock = std::chrono::steady_clock;
 
-    void Show(uint64_t framesDone);
+    void Show();
 
+    std::mutex mutex_;
     bool enabled_;
     size_t fileCount_;
     uint32_t sampleRate_;
     size_t filesDone_ = 0;
+    uint64_t framesDone_ = 0;
     std::string name_;
-    Clock::time_point started_{};
+    Clock::time_point started_;
     Clock::time_point shown_{};
 };
-

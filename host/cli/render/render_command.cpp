@@ -4,14 +4,16 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "common/exit_codes.h"
 #include "common/help.h"
+#include "common/interrupt.h"
 #include "common/module_file.h"
+#include "common/ordered_batch.h"
 #include "common/song_plan.h"
 #include "common/text_output.h"
+#include "render/output_claims.h"
 #include "render/output_plan.h"
 #include "render/progress_line.h"
 #include "render/render_options.h"
@@ -19,9 +21,12 @@
 
 namespace {
 
-void ReportError(ProgressLine& progress, const std::string& message) {
-    progress.Clear();
-    std::cerr << "ahx: " << Printable(message) << '\n';
+// An item's verdict, worst last.
+enum ItemStatus { kItemDone, kItemFailed, kItemUsageError, kItemInterrupted };
+
+void ReportError(ItemOutput& output, const std::string& message) {
+    output.Err("ahx: " + Printable(message) + "\n");
+    output.status = std::max<int>(output.status, kItemFailed);
 }
 
 // A channel list naming a channel the module does not have is a usage error, for this module.
@@ -49,8 +54,8 @@ uint64_t FramesToRender(const ModuleFile& module, const SongPlan& song, const Re
 }
 
 // Renders every requested song of one module, through one player; returns false when something failed.
-bool RenderModule(const ModuleFile& module, const RenderOptions& options, const OutputPlan& plan,
-                  ProgressLine& progress, std::set<std::string>& written) {
+void RenderModule(const ModuleFile& module, const RenderOptions& options, const OutputPlan& plan,
+                  ProgressLine& progress, size_t item, OutputClaims& claims, ItemOutput& output) {
     const PlayerPtr player = OpenModule(module, options.songs.stereoMode, options.sampleRate);
     const ahx_info& info = *ahx_get_info(player.get());
     CheckChannels(options.songs, module, info.channels);
@@ -68,7 +73,14 @@ bool RenderModule(const ModuleFile& module, const RenderOptions& options, const 
     }
     const std::string cutNote =
         " (cut at the " + std::to_string(AHX_LENGTH_CAP_SECONDS / 60) + "-minute limit)";
-    bool allGood = true;
+    auto keyOf = [](const std::string& path) { return std::filesystem::absolute(path).lexically_normal().string(); };
+    if (!plan.toStandardOutput) {
+        std::vector<std::string> mayWrite;
+        for (const std::optional<uint32_t> songOfAll : songs) {
+            for (const uint32_t channel : channels) mayWrite.push_back(keyOf(OutputPathFor(plan, module, songOfAll, channel)));
+        }
+        claims.Publish(item, mayWrite);
+    }
     for (const std::optional<uint32_t> songOfAll : songs) {
         const uint32_t song = songOfAll.value_or(options.songs.song.value_or(0));
         try {
@@ -78,9 +90,9 @@ bool RenderModule(const ModuleFile& module, const RenderOptions& options, const 
             std::vector<std::string> keys;
             for (const uint32_t channel : channels) {
                 const std::string path = OutputPathFor(plan, module, songOfAll, channel);
-                const std::string key = std::filesystem::absolute(path).lexically_normal().string();
+                const std::string key = keyOf(path);
                 // Two inputs with the same name in different folders would land on one output.
-                if (!plan.toStandardOutput && written.count(key) != 0) {
+                if (!plan.toStandardOutput && claims.WrittenEarlier(item, key)) {
                     throw FileError(path + ": written already in this run from another input; render it separately");
                 }
                 writers.push_back(std::make_unique<AudioFileWriter>(path, plan.format, options.sampleRate,
@@ -98,23 +110,43 @@ bool RenderModule(const ModuleFile& module, const RenderOptions& options, const 
             ahx_seek(player.get(), span.startFrame);
             std::vector<AudioFileWriter*> targets;
             for (const auto& writer : writers) targets.push_back(writer.get());
-            const std::vector<int32_t> peaks =
-                RenderFrames(player.get(), shaping, targets, [&progress](uint64_t done) { progress.Update(done); });
+            uint64_t shown = 0;
+            const std::vector<int32_t> peaks = RenderFrames(player.get(), shaping, targets, [&](uint64_t done) {
+                progress.Add(done - shown);
+                shown = done;
+            });
             for (const auto& writer : writers) writer->Commit();
             if (plan.toStandardOutput) continue;
-            written.insert(keys.begin(), keys.end());
-            progress.Clear();
+            for (const std::string& key : keys) claims.MarkWritten(key);
             for (size_t o = 0; o < writers.size(); ++o) {
-                std::cout << Printable(writers[o]->Path()) << ": " << FormatClock(shaping.frames, options.sampleRate)
-                          << ", " << shaping.frames << " frames at " << options.sampleRate << " Hz, peak "
-                          << FormatPeak(peaks[o]) << (span.endsByItself ? "" : cutNote) << '\n';
+                output.Out(Printable(writers[o]->Path()) + ": " + FormatClock(shaping.frames, options.sampleRate) +
+                           ", " + std::to_string(shaping.frames) + " frames at " + std::to_string(options.sampleRate) +
+                           " Hz, peak " + FormatPeak(peaks[o]) + (span.endsByItself ? "" : cutNote) + "\n");
             }
         } catch (const FileError& error) {
-            ReportError(progress, error.what());
-            allGood = false;
+            ReportError(output, error.what());
         }
     }
-    return allGood;
+}
+
+// One input of the batch, its messages held in output.
+void RenderItem(const RenderOptions& options, const OutputPlan& plan, ProgressLine& progress, OutputClaims& claims,
+                size_t item, ItemOutput& output) {
+    try {
+        if (InterruptRequested()) throw Interrupted();
+        const ModuleFile module = options.files.empty() ? BundledDemoSong() : ReadModuleFile(options.files[item]);
+        progress.StartFile(module.displayName);
+        RenderModule(module, options, plan, progress, item, claims, output);
+    } catch (const FileError& error) {
+        ReportError(output, error.what());
+    } catch (const UsageError& error) {
+        output.Err("ahx render: " + Printable(error.what()) + " (see ahx render --help)\n");
+        output.status = kItemUsageError;
+    } catch (const Interrupted&) {
+        output.status = kItemInterrupted;
+    }
+    claims.Finish(item);
+    progress.FileDone();
 }
 
 }  // namespace
@@ -150,29 +182,25 @@ int RunRender(const std::vector<std::string_view>& arguments) {
 
     const size_t fileCount = options.files.empty() ? 1 : options.files.size();
     ProgressLine progress(fileCount, options.sampleRate);
-    std::set<std::string> written;
-    bool allGood = true;
-    bool usageError = false;
-    try {
-        for (size_t i = 0; i < fileCount; ++i) {
-            try {
-                const ModuleFile module = options.files.empty() ? BundledDemoSong() : ReadModuleFile(options.files[i]);
-                progress.StartFile(i, module.displayName);
-                allGood = RenderModule(module, options, plan, progress, written) && allGood;
-            } catch (const FileError& error) {
-                ReportError(progress, error.what());
-                allGood = false;
-            } catch (const UsageError& error) {
-                progress.Clear();
-                ReportUsageError("render", error.what());
-                usageError = true;
-            }
-        }
-    } catch (const Interrupted&) {
-        ReportError(progress, "interrupted; the unfinished output was removed");
-        return kExitInterrupted;
-    }
-    progress.Clear();
-    if (usageError) return kExitUsage;
-    return allGood ? kExitSuccess : kExitFileError;
+    OutputClaims claims(fileCount);
+    int worst = kItemDone;
+    // Raw samples on standard output come one song after another.
+    const unsigned jobs = plan.toStandardOutput ? 1 : options.jobs.value_or(UsableCores());
+    RunOrdered(
+        fileCount, jobs,
+        [&](size_t item, ItemOutput& output) { RenderItem(options, plan, progress, claims, item, output); },
+        [&](size_t, ItemOutput& output) {
+            progress.Print([&] {
+                if (output.status == kItemInterrupted && worst != kItemInterrupted) {
+                    std::cerr << "ahx: interrupted; the unfinished output was removed\n";
+                }
+                output.Print();
+            });
+            worst = std::max(worst, output.status);
+            return true;
+        });
+    progress.Print([] {});
+    if (worst == kItemInterrupted) return kExitInterrupted;
+    if (worst == kItemUsageError) return kExitUsage;
+    return worst == kItemFailed ? kExitFileError : kExitSuccess;
 }

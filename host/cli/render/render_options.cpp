@@ -1,5 +1,7 @@
 #include "render/render_options.h"
 
+#include "common/ordered_batch.h"
+
 namespace {
 
 constexpr int64_t kWidestSeparation = 200;
@@ -35,6 +37,10 @@ RenderOptions ParseRenderOptions(const std::vector<std::string_view>& arguments)
             options.separationPercent = static_cast<int>(ParseInteger(a, cursor.Value(a), 0, kWidestSeparation));
         } else if (a == "--stems") {
             options.stems = true;
+        } else if (a == "-j" || a == "--jobs") {
+            options.jobs = static_cast<unsigned>(ParseInteger(a, cursor.Value(a), 1, kMostJobs));
+        } else if (a == "--replaygain") {
+            options.replayGain = true;
         } else if (a == "--force") {
             options.force = true;
         } else {

@@ -21,6 +21,8 @@ struct RenderOptions {
     bool stems = false;              // one output per channel instead of the mix
     std::optional<AudioFormat> format;
     std::optional<int> quality;
+    std::optional<unsigned> jobs;    // files rendered at once; the usable cores by default
+    bool replayGain = false;         // track gain and peak in the tags
     bool rateGiven = false;
     bool force = false;
     bool help = false;
