@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,17 +16,24 @@
 
 namespace {
 
-// Raw samples on standard output are little-endian whatever the machine, as `-t s16 -L` readers expect.
+// Raw samples on standard output are little-endian whatever the machine, as `-t s16 -L` readers
+// expect; a little-endian machine writes its samples as they are.
 void WriteLittleEndian(const int16_t* samples, size_t sampleCount) {
-    std::vector<uint8_t> bytes(sampleCount * 2);
-    for (size_t i = 0; i < sampleCount; ++i) {
-        const auto value = static_cast<uint16_t>(samples[i]);
-        bytes[2 * i] = static_cast<uint8_t>(value & 0xFF);
-        bytes[2 * i + 1] = static_cast<uint8_t>(value >> 8);
+    std::vector<uint8_t> swapped;
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(samples);
+    if constexpr (std::endian::native != std::endian::little) {
+        swapped.resize(sampleCount * 2);
+        for (size_t i = 0; i < sampleCount; ++i) {
+            const auto value = static_cast<uint16_t>(samples[i]);
+            swapped[2 * i] = static_cast<uint8_t>(value & 0xFF);
+            swapped[2 * i + 1] = static_cast<uint8_t>(value >> 8);
+        }
+        bytes = swapped.data();
     }
+    const size_t byteCount = sampleCount * 2;
     size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + written, bytes.size() - written);
+    while (written < byteCount) {
+        const ssize_t n = ::write(STDOUT_FILENO, bytes + written, byteCount - written);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) throw FileError(std::string("standard output: cannot write: ") + std::strerror(errno));
         written += static_cast<size_t>(n);
