@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/module_file.h"
+#include "render/flac_tags.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ bool RenameIntoPlace(const std::string& from, const std::string& to, bool overwr
 
 AudioFileWriter::AudioFileWriter(std::string path, AudioFormat format, uint32_t sampleRate, bool overwrite,
                                  const AudioTags& tags, std::optional<int> quality)
-    : path_(std::move(path)), overwrite_(overwrite), toStandardOutput_(path_ == kStandardOutput) {
+    : path_(std::move(path)), overwrite_(overwrite), toStandardOutput_(path_ == kStandardOutput), format_(format) {
     if (toStandardOutput_) return;
     std::error_code error;
     if (!overwrite_ && std::filesystem::exists(path_, error)) {
@@ -127,7 +128,7 @@ void AudioFileWriter::Write(const int16_t* interleaved, size_t frameCount) {
     }
 }
 
-void AudioFileWriter::Commit() {
+void AudioFileWriter::Commit(const std::vector<std::string>& lateTags) {
     if (toStandardOutput_) {
         committed_ = true;
         return;
@@ -138,6 +139,7 @@ void AudioFileWriter::Commit() {
     if (closeError != 0) {
         throw FileError(path_ + ": cannot write: " + sf_error_number(closeError));
     }
+    if (!lateTags.empty() && format_ == AudioFormat::Flac) AddFlacComments(temporaryPath_, lateTags);
     if (!RenameIntoPlace(temporaryPath_, path_, overwrite_)) {
         const int renameError = errno;
         if (renameError == EEXIST) throw FileError(path_ + ": already exists (use --force to overwrite)");

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <sndfile.h>
 
@@ -35,7 +36,8 @@ public:
     // interleaved: frameCount stereo frames, left first.
     void Write(const int16_t* interleaved, size_t frameCount);
     // Finishes the file and gives it its real name; without this the destructor removes it.
-    void Commit();
+    // lateTags ("KEY=value", known only now) go into FLAC files; other formats cannot take them.
+    void Commit(const std::vector<std::string>& lateTags = {});
     const std::string& Path() const { return path_; }
 
 private:
@@ -45,6 +47,7 @@ private:
     std::string temporaryPath_;
     bool overwrite_;
     bool toStandardOutput_;
+    AudioFormat format_;
     SNDFILE* file_ = nullptr;
     bool committed_ = false;
 };

@@ -106,22 +106,30 @@ void RenderModule(const ModuleFile& module, const RenderOptions& options, const 
             shaping.fadeFrames = std::min(shaping.frames, FramesOf(options.fadeSeconds, options.sampleRate));
             shaping.separationPercent = options.separationPercent;
             shaping.stems = options.stems;
+            shaping.measureLoudness = options.replayGain;
             ahx_set_voice_mask(player.get(), AudibleChannels(options.songs));
             ahx_seek(player.get(), span.startFrame);
             std::vector<AudioFileWriter*> targets;
             for (const auto& writer : writers) targets.push_back(writer.get());
             uint64_t shown = 0;
-            const std::vector<int32_t> peaks = RenderFrames(player.get(), shaping, targets, [&](uint64_t done) {
+            const std::vector<OutputLevels> levels = RenderFrames(player.get(), shaping, targets, [&](uint64_t done) {
                 progress.Add(done - shown);
                 shown = done;
             });
-            for (const auto& writer : writers) writer->Commit();
+            for (size_t o = 0; o < writers.size(); ++o) {
+                std::vector<std::string> replayGain;
+                if (const std::optional<Loudness>& loudness = levels[o].loudness) {
+                    replayGain = {"REPLAYGAIN_TRACK_GAIN=" + ReplayGainText(*loudness),
+                                  "REPLAYGAIN_TRACK_PEAK=" + ReplayPeakText(*loudness)};
+                }
+                writers[o]->Commit(replayGain);
+            }
             if (plan.toStandardOutput) continue;
             for (const std::string& key : keys) claims.MarkWritten(key);
             for (size_t o = 0; o < writers.size(); ++o) {
                 output.Out(Printable(writers[o]->Path()) + ": " + FormatClock(shaping.frames, options.sampleRate) +
                            ", " + std::to_string(shaping.frames) + " frames at " + std::to_string(options.sampleRate) +
-                           " Hz, peak " + FormatPeak(peaks[o]) + (span.endsByItself ? "" : cutNote) + "\n");
+                           " Hz, peak " + FormatPeak(levels[o].peak) + (span.endsByItself ? "" : cutNote) + "\n");
             }
         } catch (const FileError& error) {
             ReportError(output, error.what());
@@ -162,6 +170,12 @@ int RunRender(const std::vector<std::string_view>& arguments) {
         }
         plan = PlanOutputs(options);
         CheckFormat(options, plan.format);
+        // libsndfile takes only its own fixed tag kinds, and before the first sample; only FLAC
+        // files are tagged by the tool itself once the render is done.
+        if (options.replayGain && plan.format != AudioFormat::Flac) {
+            throw UsageError("--replaygain tags FLAC files only; " + std::string(LabelOf(plan.format)) +
+                             " output cannot carry the tags");
+        }
     } catch (const UsageError& error) {
         return ReportUsageError("render", error.what());
     }

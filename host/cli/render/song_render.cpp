@@ -63,9 +63,13 @@ void SetSeparation(int16_t* frames, size_t frameCount, int percent) {
     }
 }
 
-std::vector<int32_t> RenderFrames(ahx_player* player, const FrameShaping& shaping,
-                                  std::span<AudioFileWriter* const> writers, const ProgressCallback& progress) {
-    std::vector<int32_t> peaks(writers.size(), 0);
+std::vector<OutputLevels> RenderFrames(ahx_player* player, const FrameShaping& shaping,
+                                       std::span<AudioFileWriter* const> writers, const ProgressCallback& progress) {
+    std::vector<OutputLevels> levels(writers.size());
+    std::vector<std::unique_ptr<LoudnessMeter>> meters;
+    if (shaping.measureLoudness) {
+        for (size_t o = 0; o < writers.size(); ++o) meters.push_back(std::make_unique<LoudnessMeter>(ahx_get_info(player)->sample_rate));
+    }
     // Left uninitialised: the library writes every frame before anything reads it.
     std::vector<std::unique_ptr<int16_t[]>> pieces;
     std::vector<int16_t*> stems;
@@ -87,13 +91,15 @@ std::vector<int32_t> RenderFrames(ahx_player* player, const FrameShaping& shapin
             if (framesDone + frames > shaping.frames - shaping.fadeFrames) {
                 Fade(stems[o], frames, framesDone, shaping.frames, shaping.fadeFrames);
             }
-            peaks[o] = std::max(peaks[o], PeakOf(stems[o], frames * kChannels));
+            levels[o].peak = std::max(levels[o].peak, PeakOf(stems[o], frames * kChannels));
+            if (!meters.empty()) meters[o]->Add(stems[o], frames);
             writers[o]->Write(stems[o], frames);
         }
         framesDone += frames;
         if (progress) progress(framesDone);
     }
-    return peaks;
+    for (size_t o = 0; o < meters.size(); ++o) levels[o].loudness = meters[o]->Result();
+    return levels;
 }
 
 std::string FormatPeak(int32_t peak) {

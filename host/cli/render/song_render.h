@@ -2,11 +2,13 @@
 // Rendering one song from an opened player into audio files: the mix, or one file per channel.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "ahx/ahx.h"
+#include "common/loudness.h"
 #include "render/audio_file_writer.h"
 
 // --separation 100 keeps the module's own panning.
@@ -18,6 +20,13 @@ struct FrameShaping {
     uint64_t fadeFrames = 0;  // the last of them fade to silence
     int separationPercent = kUnchangedSeparation;
     bool stems = false;       // one file per channel instead of the mix
+    bool measureLoudness = false;
+};
+
+// What one output turned out to be.
+struct OutputLevels {
+    int32_t peak = 0;                 // largest absolute sample, 0..32768
+    std::optional<Loudness> loudness;  // with shaping.measureLoudness
 };
 
 // Called now and then with the frames rendered so far.
@@ -26,9 +35,9 @@ using ProgressCallback = std::function<void(uint64_t framesDone)>;
 class Interrupted : public std::exception {};
 
 // Renders from where player stands into writers: one for the mix, or one per channel with
-// shaping.stems. Returns each writer's peak, largest absolute sample, 0..32768. Throws FileError
-// for write failures, Interrupted on a signal.
-std::vector<int32_t> RenderFrames(ahx_player* player, const FrameShaping& shaping,
+// shaping.stems. Returns each writer's levels, measured on the samples as written. Throws
+// FileError for write failures, Interrupted on a signal.
+std::vector<OutputLevels> RenderFrames(ahx_player* player, const FrameShaping& shaping,
                                   std::span<AudioFileWriter* const> writers, const ProgressCallback& progress);
 
 // The stereo width change of --separation on interleaved frames, in place; see kRenderHelp.
