@@ -153,6 +153,8 @@ Options:
   --mute LIST        channels not to hear, numbered from 1: 2 or 1,3-5
   --solo LIST        the only channels to hear (--mute takes channels away from them)
   --driver NAME      the SDL audio driver to use: pulseaudio, pipewire, alsa, jack, disk, ...
+  --normalise        play every song at the same loudness (-18 LUFS integrated, EBU R128),
+                     measured once through before it starts
   -q, --quiet        no player view and no status line
   -h, --help         show this help
 

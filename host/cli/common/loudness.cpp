@@ -15,8 +15,10 @@ constexpr size_t kPieceFrames = 8192;
 
 }  // namespace
 
-LoudnessMeter::LoudnessMeter(uint32_t sampleRate)
-    : state_(ebur128_init(kChannels, sampleRate, EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK)) {
+LoudnessMeter::LoudnessMeter(uint32_t sampleRate, bool integratedOnly)
+    : state_(ebur128_init(kChannels, sampleRate,
+                          integratedOnly ? EBUR128_MODE_I : EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK)),
+      integratedOnly_(integratedOnly) {
     if (state_ == nullptr) throw std::bad_alloc();
 }
 
@@ -29,6 +31,7 @@ void LoudnessMeter::Add(const int16_t* interleaved, size_t frameCount) {
 Loudness LoudnessMeter::Result() const {
     Loudness result;
     ebur128_loudness_global(state_, &result.integratedLufs);
+    if (integratedOnly_) return result;
     ebur128_loudness_range(state_, &result.rangeLu);
     double peak = 0;
     for (unsigned c = 0; c < kChannels; ++c) {
@@ -40,8 +43,8 @@ Loudness LoudnessMeter::Result() const {
     return result;
 }
 
-Loudness MeasureFrames(ahx_player* player, uint32_t sampleRate, uint64_t frameCount) {
-    LoudnessMeter meter(sampleRate);
+Loudness MeasureFrames(ahx_player* player, uint32_t sampleRate, uint64_t frameCount, bool integratedOnly) {
+    LoudnessMeter meter(sampleRate, integratedOnly);
     std::vector<int16_t> piece(kPieceFrames * kChannels);
     for (uint64_t done = 0; done < frameCount;) {
         const size_t frames = static_cast<size_t>(std::min<uint64_t>(kPieceFrames, frameCount - done));

@@ -21,7 +21,8 @@ constexpr double kReplayGainReferenceLufs = -18.0;
 
 class LoudnessMeter {
 public:
-    explicit LoudnessMeter(uint32_t sampleRate);
+    // integratedOnly: integrated loudness alone, which costs far less than range and true peak.
+    explicit LoudnessMeter(uint32_t sampleRate, bool integratedOnly = false);
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
@@ -32,10 +33,11 @@ public:
 
 private:
     ebur128_state* state_;
+    bool integratedOnly_;
 };
 
 // Renders frameCount frames from where player stands into a meter.
-Loudness MeasureFrames(ahx_player* player, uint32_t sampleRate, uint64_t frameCount);
+Loudness MeasureFrames(ahx_player* player, uint32_t sampleRate, uint64_t frameCount, bool integratedOnly = false);
 
 // "-14.2 LUFS", "-inf LUFS" and so on, one decimal; JSON numbers with null for silence.
 std::string FormatLevel(double value, const char* unit);

@@ -1,6 +1,7 @@
 #include "play/deck.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -12,6 +13,12 @@ void Silence(int16_t* frames, size_t frameCount) { std::memset(frames, 0, frameC
 void ExtendLoop(const Deck& deck, DeckSlot& slot, uint64_t frame) {
     if (!deck.looping || slot.passFrames == 0) return;
     while (slot.endFrame <= frame) slot.endFrame += slot.passFrames;
+}
+
+void ApplyGain(int16_t* samples, size_t sampleCount, float gain) {
+    for (size_t i = 0; i < sampleCount; ++i) {
+        samples[i] = static_cast<int16_t>(std::clamp(std::lrint(samples[i] * gain), -32768L, 32767L));
+    }
 }
 
 }  // namespace
@@ -34,6 +41,7 @@ void FillBuffer(Deck& deck, int16_t* frames, size_t frameCount) {
         }
         const size_t runFrames = static_cast<size_t>(std::min<uint64_t>(frameCount, slot.endFrame - slot.frame));
         ahx_render_s16(slot.player, frames, runFrames);
+        if (slot.gain != 1) ApplyGain(frames, runFrames * kSamplesPerFrame, slot.gain);
         slot.frame += runFrames;
         frames += runFrames * kSamplesPerFrame;
         frameCount -= runFrames;

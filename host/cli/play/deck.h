@@ -15,6 +15,7 @@ struct DeckSlot {
     uint64_t frame = 0;            // frames since the song started: where the player is
     uint64_t endFrame = 0;         // where the song stops, counted from its start
     uint64_t passFrames = 0;       // how much later each further time through ends, for looping
+    float gain = 1;                // applied to every sample (play --normalise)
 };
 
 struct Deck {

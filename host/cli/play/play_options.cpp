@@ -13,6 +13,8 @@ PlayOptions ParsePlayOptions(const std::vector<std::string_view>& arguments) {
             options.help = true;
         } else if (a == "--driver") {
             options.driver = std::string(cursor.Value(a));
+        } else if (a == "--normalise" || a == "--normalize") {
+            options.normalise = true;
         } else if (a == "-q" || a == "--quiet") {
             options.quiet = true;
         } else {

@@ -12,6 +12,7 @@ struct PlayOptions {
     SongOptions songs;
     std::optional<std::string> driver;  // an SDL audio driver name
     bool quiet = false;
+    bool normalise = false;             // every song at the same loudness
     bool help = false;
 };
 

@@ -1,6 +1,9 @@
 #include "play/play_session.h"
 
+#include <cmath>
+
 #include "common/arguments.h"
+#include "common/loudness.h"
 #include "common/song_plan.h"
 #include "common/text_output.h"
 
@@ -10,7 +13,7 @@ DeckSlot SlotOf(const std::unique_ptr<QueuedSong>& song) {
     if (!song) return DeckSlot{};
     ahx_state state{};
     ahx_get_state(song->player.get(), &state);
-    return DeckSlot{song->player.get(), state.frame, song->endFrame, song->passFrames};
+    return DeckSlot{song->player.get(), state.frame, song->endFrame, song->passFrames, song->gain};
 }
 
 std::string ChannelList(uint32_t channelCount) {
@@ -57,8 +60,16 @@ std::unique_ptr<QueuedSong> PlaySession::Load(size_t fileIndex, std::shared_ptr<
         queued->endsByItself = plan.endsByItself;
         queued->endFrame = plan.endFrame;
         queued->passFrames = plan.passFrames;
-        ahx_seek(player, plan.startFrame);
         ahx_set_voice_mask(player, audible_);
+        if (options_.normalise) {
+            // Measured once through, as the channels sound now, at the reference ReplayGain uses.
+            ahx_length once{};
+            ahx_measure_song(player, song, 1, &once);
+            ahx_seek(player, 0);
+            const double lufs = MeasureFrames(player, device_.SampleRate(), once.frames, true).integratedLufs;
+            if (std::isfinite(lufs)) queued->gain = static_cast<float>(std::pow(10.0, (kReplayGainReferenceLufs - lufs) / 20));
+        }
+        ahx_seek(player, plan.startFrame);
         ahx_set_metering(player, metering_ ? 1 : 0);
         return queued;
     } catch (const FileError& error) {

@@ -25,6 +25,7 @@ struct QueuedSong {
     uint64_t endFrame = 0;
     uint64_t passFrames = 0;
     bool endsByItself = true;  // false: the song does not come back to a played step within the cap
+    float gain = 1;            // brings the song to the common loudness with --normalise
 };
 
 class PlaySession {
