@@ -27,21 +27,23 @@ cleanup() {
 }
 trap cleanup EXIT
 
-build_tool() {  # source build-folder log
-  if ! { cmake -S "$1" -B "$2" -DCMAKE_BUILD_TYPE=Release -DAHX_BUILD_TESTS=OFF -DAHX_BUILD_BENCH=OFF &&
-         cmake --build "$2" -j "$jobs" --target ahx write_bench_songs; } >"$3" 2>&1; then
+build_tool() {  # source build-folder log targets...
+  local source=$1 build=$2 log=$3
+  shift 3
+  if ! { cmake -S "$source" -B "$build" -DCMAKE_BUILD_TYPE=Release -DAHX_BUILD_TESTS=OFF -DAHX_BUILD_BENCH=OFF &&
+         cmake --build "$build" -j "$jobs" --target "$@"; } >"$log" 2>&1; then
     cat "$3" >&2
     exit 1
   fi
 }
 echo "building $revision and this tree..." >&2
 git -C "$tree" worktree add --detach --quiet "$work/old" "$revision"
-build_tool "$work/old" "$work/build-old" "$work/build-old.log"
+build_tool "$work/old" "$work/build-old" "$work/build-old.log" ahx
 if [ -n "${NEW_BUILD:-}" ]; then
   new_build=$(cd "$NEW_BUILD" && pwd)
 else
   new_build=$work/build-new
-  build_tool "$tree" "$new_build" "$work/build-new.log"
+  build_tool "$tree" "$new_build" "$work/build-new.log" ahx write_bench_songs
 fi
 old_tool=$work/build-old/ahx
 new_tool=$new_build/ahx

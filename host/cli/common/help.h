@@ -64,8 +64,8 @@ Options:
   --replaygain       tag each output with its ReplayGain 2.0 track gain (to -18 LUFS) and
                      true peak, measured while rendering (FLAC only: the other formats'
                      writer takes no such tags)
-  -j, --jobs N       render N files at once (default: one per usable core); outputs and
-                     messages are the same, in input order
+  -j, --jobs N       render N files (or one file's songs) at once (default: one per usable
+                     core); outputs and messages are the same, in input order
   --force            overwrite existing output files
   -h, --help         show this help
 

@@ -1,6 +1,7 @@
 // `ahx render`: the batch loop over files and songs, with its progress line and summaries.
 #include "render/render_command.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -54,8 +55,20 @@ uint64_t FramesToRender(const ModuleFile& module, const SongPlan& song, const Re
 }
 
 // Renders every requested song of one module, through one player; returns false when something failed.
+// Songs first to end - 1 of a file (with --song all).
+struct SongRange {
+    uint32_t first, end;
+};
+
+// One input file, or a run of its songs when a single file's songs are the batch.
+struct BatchItem {
+    size_t file = 0;
+    std::optional<SongRange> songs;
+};
+
 void RenderModule(const ModuleFile& module, const RenderOptions& options, const OutputPlan& plan,
-                  ProgressLine& progress, size_t item, OutputClaims& claims, ItemOutput& output) {
+                  ProgressLine& progress, size_t item, std::optional<SongRange> onlySongs, OutputClaims& claims,
+                  ItemOutput& output) {
     const PlayerPtr player = OpenModule(module, options.songs.stereoMode, options.sampleRate);
     const ahx_info& info = *ahx_get_info(player.get());
     CheckChannels(options.songs, module, info.channels);
@@ -63,7 +76,9 @@ void RenderModule(const ModuleFile& module, const RenderOptions& options, const 
     if (options.songs.song) {
         songs.push_back(std::nullopt);
     } else {
-        for (uint32_t s = 0; s <= info.subsongs; ++s) songs.push_back(s);
+        for (uint32_t s = 0; s <= info.subsongs; ++s) {
+            if (!onlySongs || (s >= onlySongs->first && s < onlySongs->end)) songs.push_back(s);
+        }
     }
     // Stems are numbered as users number channels: from 1; 0 stands for the mix.
     std::vector<uint32_t> channels{0};
@@ -139,12 +154,12 @@ void RenderModule(const ModuleFile& module, const RenderOptions& options, const 
 
 // One input of the batch, its messages held in output.
 void RenderItem(const RenderOptions& options, const OutputPlan& plan, ProgressLine& progress, OutputClaims& claims,
-                size_t item, ItemOutput& output) {
+                size_t item, const BatchItem& what, ItemOutput& output) {
     try {
         if (InterruptRequested()) throw Interrupted();
-        const ModuleFile module = options.files.empty() ? BundledDemoSong() : ReadModuleFile(options.files[item]);
+        const ModuleFile module = options.files.empty() ? BundledDemoSong() : ReadModuleFile(options.files[what.file]);
         progress.StartFile(module.displayName);
-        RenderModule(module, options, plan, progress, item, claims, output);
+        RenderModule(module, options, plan, progress, item, what.songs, claims, output);
     } catch (const FileError& error) {
         ReportError(output, error.what());
     } catch (const UsageError& error) {
@@ -155,6 +170,31 @@ void RenderItem(const RenderOptions& options, const OutputPlan& plan, ProgressLi
     }
     claims.Finish(item);
     progress.FileDone();
+}
+
+// The files, or when a single file has several songs to render and several cores to do it, runs
+// of its songs, one per job (each item opens the module once). A file that fails to open stays
+// one item, so that its message comes once.
+std::vector<BatchItem> PlanItems(const RenderOptions& options, unsigned jobs) {
+    std::vector<BatchItem> items;
+    for (size_t f = 0; f < std::max<size_t>(options.files.size(), 1); ++f) items.push_back({f, std::nullopt});
+    if (items.size() > 1 || jobs == 1 || options.songs.song) return items;
+    try {
+        const ModuleFile module = options.files.empty() ? BundledDemoSong() : ReadModuleFile(options.files[0]);
+        const PlayerPtr player = OpenModule(module, options.songs.stereoMode, options.sampleRate);
+        const ahx_info& info = *ahx_get_info(player.get());
+        CheckChannels(options.songs, module, info.channels);
+        if (info.subsongs == 0) return items;
+        items.clear();
+        const uint32_t songCount = info.subsongs + 1;
+        const uint32_t runs = std::min(songCount, jobs);
+        for (uint32_t run = 0; run < runs; ++run) {
+            items.push_back({0, SongRange{songCount * run / runs, songCount * (run + 1) / runs}});
+        }
+    } catch (const FileError&) {
+    } catch (const UsageError&) {
+    }
+    return items;
 }
 
 }  // namespace
@@ -194,15 +234,15 @@ int RunRender(const std::vector<std::string_view>& arguments) {
         }
     }
 
-    const size_t fileCount = options.files.empty() ? 1 : options.files.size();
-    ProgressLine progress(fileCount, options.sampleRate);
-    OutputClaims claims(fileCount);
-    int worst = kItemDone;
     // Raw samples on standard output come one song after another.
     const unsigned jobs = plan.toStandardOutput ? 1 : options.jobs.value_or(UsableCores());
+    const std::vector<BatchItem> items = PlanItems(options, jobs);
+    ProgressLine progress(items.size(), options.sampleRate);
+    OutputClaims claims(items.size());
+    int worst = kItemDone;
     RunOrdered(
-        fileCount, jobs,
-        [&](size_t item, ItemOutput& output) { RenderItem(options, plan, progress, claims, item, output); },
+        items.size(), jobs,
+        [&](size_t item, ItemOutput& output) { RenderItem(options, plan, progress, claims, item, items[item], output); },
         [&](size_t, ItemOutput& output) {
             progress.Print([&] {
                 if (output.status == kItemInterrupted && worst != kItemInterrupted) {
