@@ -36,7 +36,7 @@ expect() {
 expect "" "--help --version check info play render " ""
 expect "" "render " "re"
 expect "render" "--seconds --separation --solo --song --start --stems --stereo " "--s"
-expect "check" "--help --json " "--"
+expect "check" "--help --jobs --json " "--"
 expect "render --format" "ogg opus " "o"
 expect "info" "B.AHX a.hvl c.thx folder/ " ""
 expect "play --driver" "pipewire pulseaudio " "p"

@@ -19,9 +19,13 @@ void ProgressLine::StartFile(const std::string& name) {
     Show();
 }
 
-void ProgressLine::FileDone() {
+void ProgressLine::Reported(size_t done, const std::string& next) {
+    if (!enabled_) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    ++filesDone_;
+    filesDone_ = done;
+    if (done >= fileCount_) return;
+    name_ = next;
+    Show();
 }
 
 void ProgressLine::Add(uint64_t frames) {

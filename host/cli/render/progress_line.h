@@ -11,8 +11,10 @@ class ProgressLine {
 public:
     ProgressLine(size_t fileCount, uint32_t sampleRate);
 
+    // Shows the file a worker starts on.
     void StartFile(const std::string& name);
-    void FileDone();
+    // done files are finished and reported, in input order; next is the first still to come.
+    void Reported(size_t done, const std::string& next);
     // frames: rendered since the last call, by any worker.
     void Add(uint64_t frames);
     // Clears the line and runs print while no worker redraws it.

@@ -169,7 +169,6 @@ void RenderItem(const RenderOptions& options, const OutputPlan& plan, ProgressLi
         output.status = kItemInterrupted;
     }
     claims.Finish(item);
-    progress.FileDone();
 }
 
 // The files, or when a single file has several songs to render and several cores to do it, runs
@@ -243,7 +242,7 @@ int RunRender(const std::vector<std::string_view>& arguments) {
     RunOrdered(
         items.size(), jobs,
         [&](size_t item, ItemOutput& output) { RenderItem(options, plan, progress, claims, item, items[item], output); },
-        [&](size_t, ItemOutput& output) {
+        [&](size_t item, ItemOutput& output) {
             progress.Print([&] {
                 if (output.status == kItemInterrupted && worst != kItemInterrupted) {
                     std::cerr << "ahx: interrupted; the unfinished output was removed\n";
@@ -251,6 +250,8 @@ int RunRender(const std::vector<std::string_view>& arguments) {
                 output.Print();
             });
             worst = std::max(worst, output.status);
+            const size_t next = item + 1;
+            progress.Reported(next, next < items.size() && !options.files.empty() ? options.files[items[next].file] : "");
             return true;
         });
     progress.Print([] {});
