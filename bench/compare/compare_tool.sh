@@ -122,11 +122,11 @@ done
 echo "  $same renders identical, $differ different"
 
 if command -v ffmpeg >/dev/null; then
-  echo "integrated loudness, ahx info --loudness vs ffmpeg ebur128 (LUFS):"
+  echo "integrated loudness, ahx info --loudness vs ffmpeg ebur128 (LUFS; ffmpeg prints one decimal):"
   for song in demo.hvl jingle.ahx; do
     ours=$("$new_tool" info --json --loudness "$songs/$song" | sed -n 's/.*"loudnessLufs":\(-\{0,1\}[0-9.]*\).*/\1/p')
     "$new_tool" render "$songs/$song" -o "$work/$song.wav" >/dev/null
-    theirs=$(ffmpeg -nostats -hide_banner -i "$work/$song.wav" -af ebur128=peak=true -f null - 2>&1 |
+    theirs=$(ffmpeg -nostdin -nostats -hide_banner -i "$work/$song.wav" -af ebur128=peak=true -f null - 2>&1 |
       sed -n '/Summary/,$s/^ *I: *\(-\{0,1\}[0-9.]*\) LUFS/\1/p')
     awk -v s="$song" -v a="$ours" -v b="$theirs" \
       'BEGIN { d = a - b; if (d < 0) d = -d; printf "  %-12s %8.2f %8.2f  difference %.2f LU%s\n", s, a, b, d, d <= 0.1 ? "" : "  (over 0.1)" }'
