@@ -1,4 +1,4 @@
-#include "waves/wave_bank.h"
+#include "waves/compute/compute_wave_tables.h"
 
 namespace {
 
