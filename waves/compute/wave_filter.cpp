@@ -1,41 +1,47 @@
+#include <algorithm>
+
 #include "waves/compute/compute_wave_tables.h"
 
 namespace {
 
-double Clamp(double value) {
-    if (value > 127.0) return 127.0;
-    if (value < -128.0) return -128.0;
-    return value;
-}
+// The settings side by side, one array per quantity, padded to a multiple of the vector widths.
+constexpr uint32_t kLanes = 32;
+static_assert(kLanes >= kFilterSettingCount);
 
-struct FilterState {
-    double band;
-    double low;
-    double high;
+// As std::min and std::max (no NaN reaches them): the same results as comparing by hand, and the
+// form the compilers here vectorise best.
+double Clamp(double value) { return std::max(-128.0, std::min(value, 127.0)); }
+
+struct FilterStates {
+    double band[kLanes];
+    double low[kLanes];
+    double high[kLanes];
 };
 
-// One step of the two-integrator state-variable filter; every operation rounds to double on its own.
-void FilterStep(FilterState& state, double input, double coefficient) {
-    state.high = Clamp((input - state.band) - state.low);
-    state.band = Clamp(state.band + coefficient * state.high);
-    state.low = Clamp(state.low + coefficient * state.band);
+// One step of the two-integrator state-variable filter at every setting; every operation rounds
+// to double on its own. The settings are independent chains of dependent operations, stepped side
+// by side so the compiler can run several in vector registers; each still rounds exactly as alone.
+void FilterStep(FilterStates& states, double input, const double* coefficients) {
+    for (uint32_t s = 0; s < kLanes; ++s) {
+        const double high = Clamp((input - states.band[s]) - states.low[s]);
+        const double band = Clamp(states.band[s] + coefficients[s] * high);
+        states.low[s] = Clamp(states.low[s] + coefficients[s] * band);
+        states.band[s] = band;
+        states.high[s] = high;
+    }
 }
 
-// Filters one waveform at every setting. The settings are independent chains of dependent
-// operations, stepped side by side so the processor overlaps them (and the compiler may pair them
-// in vector registers); each chain still rounds every operation exactly as alone.
+// Filters one waveform at every setting.
 void FilterWaveformAtEverySetting(const int8_t* source, uint32_t sampleCount, const double* coefficients,
                                   int8_t* lowPass, int8_t* highPass) {
-    FilterState states[kFilterSettingCount] = {};
+    FilterStates states = {};
     // A warm-up period first, so the stored output is the filter's steady state on a looping wave.
+    for (uint32_t i = 0; i < sampleCount; ++i) FilterStep(states, source[i], coefficients);
     for (uint32_t i = 0; i < sampleCount; ++i) {
-        for (uint32_t s = 0; s < kFilterSettingCount; ++s) FilterStep(states[s], source[i], coefficients[s]);
-    }
-    for (uint32_t i = 0; i < sampleCount; ++i) {
+        FilterStep(states, source[i], coefficients);
         for (uint32_t s = 0; s < kFilterSettingCount; ++s) {
-            FilterStep(states[s], source[i], coefficients[s]);
-            lowPass[s * kWaveSetSamples + i] = static_cast<int8_t>(static_cast<int32_t>(states[s].low));
-            highPass[s * kWaveSetSamples + i] = static_cast<int8_t>(static_cast<int32_t>(states[s].high));
+            lowPass[s * kWaveSetSamples + i] = static_cast<int8_t>(static_cast<int32_t>(states.low[s]));
+            highPass[s * kWaveSetSamples + i] = static_cast<int8_t>(static_cast<int32_t>(states.high[s]));
         }
     }
 }
@@ -43,10 +49,10 @@ void FilterWaveformAtEverySetting(const int8_t* source, uint32_t sampleCount, co
 }  // namespace
 
 void FilterWaveSets(const int8_t* source, int8_t* lowPass, int8_t* highPass) {
-    double coefficients[kFilterSettingCount];
+    double coefficients[kLanes] = {};  // the padding lanes filter nothing
     double base = 8.0;
-    for (double& coefficient : coefficients) {
-        coefficient = (base * 1.25) / 100.0;
+    for (uint32_t s = 0; s < kFilterSettingCount; ++s) {
+        coefficients[s] = (base * 1.25) / 100.0;
         base += 3.0;
     }
     uint32_t offset = 0;
