@@ -50,6 +50,12 @@ typedef struct {
     gint num_loops;              /* -1 for ever */
     guint64 frame;               /* of the song that plays, from its start */
     guint64 end_frame;           /* where that song ends, or FOREVER */
+    /* The looping output mode moves the position back each time the song comes back to a step it
+     * played: first at once_frames, then every loop_frames (0: it never loops). */
+    gboolean looping_output;
+    guint64 once_frames;
+    guint64 loop_frames;
+    guint64 next_loop_frame;
     guint64 sequence_frames;     /* all songs: one pass through every song */
     guint64 sequence_offset;     /* all songs: frames played before this song began */
     guint pass;                  /* all songs: passes completed */
@@ -91,11 +97,32 @@ static guint64 SongFrames(GstAhxDec* self, guint song, gint loops) {
     return repeated.frames;
 }
 
+/* Where the song first comes back to a played step and how long each pass after that lasts. */
+static void MeasureLoop(GstAhxDec* self) {
+    ahx_length once, twice;
+    self->loop_frames = 0;
+    self->once_frames = FOREVER;
+    if (ahx_measure_song(self->player, self->song, 1, &once) != AHX_OK || !once.ends) return;
+    if (ahx_measure_song(self->player, self->song, 2, &twice) != AHX_OK || !twice.ends) return;
+    self->once_frames = once.frames;
+    self->loop_frames = twice.frames - once.frames;
+}
+
+/* The first loop point at or after the song's frame `frame`. */
+static guint64 NextLoopFrame(GstAhxDec* self, guint64 frame) {
+    if (self->loop_frames == 0) return FOREVER;
+    if (frame <= self->once_frames) return self->once_frames;
+    const guint64 passes = (frame - self->once_frames + self->loop_frames - 1) / self->loop_frames;
+    return self->once_frames + passes * self->loop_frames;
+}
+
 static void StartSong(GstAhxDec* self, guint song) {
     ahx_select_song(self->player, song);
     self->song = song;
     self->frame = 0;
     self->end_frame = SongFrames(self, song, self->all_songs ? 0 : self->num_loops);
+    MeasureLoop(self);
+    self->next_loop_frame = NextLoopFrame(self, 0);
 }
 
 static void StartSequence(GstAhxDec* self) {
@@ -130,10 +157,21 @@ static void SeekToFrame(GstAhxDec* self, guint64 frame) {
     if (frame > self->end_frame) frame = self->end_frame;
     ahx_seek(self->player, frame);
     self->frame = frame;
+    self->next_loop_frame = NextLoopFrame(self, frame);
 }
 
+/* Frames played since the start, every loop and song counted. */
 static guint64 PositionFrames(GstAhxDec* self) {
     return self->all_songs ? self->sequence_offset + self->frame : self->frame;
+}
+
+/* The position the output shows: in the looping output mode it goes back at every loop, to the
+ * step the song comes back to (one song), or to the start of the first song (all songs). */
+static guint64 ShownFrames(GstAhxDec* self) {
+    if (!self->looping_output) return PositionFrames(self);
+    if (self->all_songs) return PositionFrames(self) - (guint64)self->pass * self->sequence_frames;
+    if (self->loop_frames == 0 || self->frame < self->once_frames) return self->frame;
+    return self->once_frames - self->loop_frames + (self->frame - self->once_frames) % self->loop_frames;
 }
 
 /* Rate and format downstream prefers among those the library renders: the library's own rate and
@@ -229,7 +267,7 @@ static gboolean LoadFromBuffer(GstNonstreamAudioDecoder* dec, GstBuffer* source,
     self->songs = ahx_get_info(self->player)->subsongs + 1;
     self->num_loops = *initial_num_loops;
     self->all_songs = initial_subsong_mode == GST_NONSTREAM_AUDIO_SUBSONG_MODE_ALL;
-    *initial_output_mode = GST_NONSTREAM_AUDIO_OUTPUT_MODE_STEADY;
+    self->looping_output = *initial_output_mode == GST_NONSTREAM_AUDIO_OUTPUT_MODE_LOOPING;
     if (self->all_songs) {
         StartSequence(self);
     } else {
@@ -238,7 +276,7 @@ static gboolean LoadFromBuffer(GstNonstreamAudioDecoder* dec, GstBuffer* source,
     if (GST_CLOCK_TIME_IS_VALID(*initial_position) && *initial_position > 0) {
         SeekToFrame(self, FramesAt(self, *initial_position));
     }
-    *initial_position = TimeOf(self, PositionFrames(self));
+    *initial_position = TimeOf(self, ShownFrames(self));
     return TRUE;
 }
 
@@ -246,13 +284,13 @@ static gboolean Seek(GstNonstreamAudioDecoder* dec, GstClockTime* new_position) 
     GstAhxDec* self = GST_AHX_DEC(dec);
     if (self->player == NULL) return FALSE;
     SeekToFrame(self, FramesAt(self, *new_position));
-    *new_position = TimeOf(self, PositionFrames(self));
+    *new_position = TimeOf(self, ShownFrames(self));
     return TRUE;
 }
 
 static GstClockTime Tell(GstNonstreamAudioDecoder* dec) {
     GstAhxDec* self = GST_AHX_DEC(dec);
-    return self->player == NULL ? GST_CLOCK_TIME_NONE : TimeOf(self, PositionFrames(self));
+    return self->player == NULL ? GST_CLOCK_TIME_NONE : TimeOf(self, ShownFrames(self));
 }
 
 static GstTagList* GetMainTags(GstNonstreamAudioDecoder* dec) {
@@ -279,7 +317,7 @@ static guint GetNumSubsongs(GstNonstreamAudioDecoder* dec) {
 static GstClockTime GetSubsongDuration(GstNonstreamAudioDecoder* dec, guint subsong) {
     GstAhxDec* self = GST_AHX_DEC(dec);
     if (self->player == NULL || subsong >= self->songs) return GST_CLOCK_TIME_NONE;
-    return TimeOf(self, SongFrames(self, subsong, self->num_loops));
+    return TimeOf(self, SongFrames(self, subsong, self->looping_output ? 0 : self->num_loops));
 }
 
 static GstTagList* GetSubsongTags(GstNonstreamAudioDecoder* dec, guint subsong) {
@@ -315,7 +353,15 @@ static gint GetNumLoops(GstNonstreamAudioDecoder* dec) { return GST_AHX_DEC(dec)
 
 static guint GetSupportedOutputModes(GstNonstreamAudioDecoder* dec) {
     (void)dec;
-    return 1u << GST_NONSTREAM_AUDIO_OUTPUT_MODE_STEADY;
+    return 1u << GST_NONSTREAM_AUDIO_OUTPUT_MODE_STEADY | 1u << GST_NONSTREAM_AUDIO_OUTPUT_MODE_LOOPING;
+}
+
+static gboolean SetOutputMode(GstNonstreamAudioDecoder* dec, GstNonstreamAudioOutputMode mode,
+                              GstClockTime* current_position) {
+    GstAhxDec* self = GST_AHX_DEC(dec);
+    self->looping_output = mode == GST_NONSTREAM_AUDIO_OUTPUT_MODE_LOOPING;
+    *current_position = self->player == NULL ? GST_CLOCK_TIME_NONE : TimeOf(self, ShownFrames(self));
+    return TRUE;
 }
 
 /* The same arithmetic as `ahx render --separation`: halves rounded away from zero, then clipped. */
@@ -346,8 +392,15 @@ static gboolean Decode(GstNonstreamAudioDecoder* dec, GstBuffer** buffer, guint*
         ++self->pass;
         if (AllPassesDone(self)) return FALSE;
         StartSong(self, 0);
+        if (self->looping_output) gst_nonstream_audio_decoder_handle_loop(dec, 0);
     }
-    const guint frames = (guint)MIN((guint64)BLOCK_FRAMES, self->end_frame - self->frame);
+    if (!self->all_songs && self->frame == self->next_loop_frame) {
+        self->next_loop_frame += self->loop_frames;
+        if (self->looping_output) gst_nonstream_audio_decoder_handle_loop(dec, TimeOf(self, ShownFrames(self)));
+    }
+    /* A buffer ends at a loop point, so that the position can go back between two buffers. */
+    const guint64 until = MIN(self->end_frame, self->next_loop_frame > self->frame ? self->next_loop_frame : FOREVER);
+    const guint frames = (guint)MIN((guint64)BLOCK_FRAMES, until - self->frame);
     const gboolean floats = self->format == GST_AUDIO_FORMAT_F32LE;
     GstBuffer* out = gst_nonstream_audio_decoder_allocate_output_buffer(
         dec, (gsize)frames * 2 * (floats ? sizeof(float) : sizeof(int16_t)));
@@ -457,6 +510,7 @@ static void gst_ahx_dec_class_init(GstAhxDecClass* klass) {
     dec_class->set_num_loops = SetNumLoops;
     dec_class->get_num_loops = GetNumLoops;
     dec_class->get_supported_output_modes = GetSupportedOutputModes;
+    dec_class->set_output_mode = SetOutputMode;
     dec_class->decode = Decode;
     dec_class->negotiate = Negotiate;
 }
