@@ -81,7 +81,8 @@ static GstClockTime TimeOf(GstAhxDec* self, guint64 frames) {
 }
 
 /* How long `song` plays with `loops` repeats (-1: for ever): until it has come back to a step it
- * played loops + 1 times. A song that stops is over where it stops, however many repeats. */
+ * played loops + 1 times. A song that stops is over where it stops, however many repeats, and one
+ * without positions has nothing to repeat. */
 static guint64 SongFrames(GstAhxDec* self, guint song, gint loops) {
     ahx_length once;
     ahx_measure_song(self->player, song, 1, &once);
@@ -90,8 +91,8 @@ static guint64 SongFrames(GstAhxDec* self, guint song, gint loops) {
         ahx_summarise_song(self->player, song, &summary);
         if (summary.end == AHX_SONG_STOPS) return summary.frames;
     }
+    if (loops == 0 || once.frames == 0) return once.frames;
     if (loops < 0) return FOREVER;
-    if (loops == 0) return once.frames;
     ahx_length repeated;
     ahx_measure_song(self->player, song, (uint32_t)loops + 1, &repeated);
     return repeated.frames;
@@ -381,7 +382,7 @@ static void SetSeparation(int16_t* frames, guint frame_count, int percent) {
 
 static gboolean Decode(GstNonstreamAudioDecoder* dec, GstBuffer** buffer, guint* num_samples) {
     GstAhxDec* self = GST_AHX_DEC(dec);
-    if (self->player == NULL) return FALSE;
+    if (self->player == NULL || (self->all_songs && AllPassesDone(self))) return FALSE;
     while (self->frame >= self->end_frame) {
         if (!self->all_songs) return FALSE;
         self->sequence_offset += self->end_frame;
