@@ -214,8 +214,8 @@ static ahx_result Open(GstAhxDec* self, guint rate) {
     return ahx_open(data, size, &settings, &self->player);
 }
 
-/* Downstream linked late (as behind decodebin) may want another rate than it was offered: the
- * module is opened again at that rate and playback goes on from the same time. */
+/* Downstream may ask for another rate while playing (a reconfigure): the module is opened again
+ * at that rate and playback goes on from the same time. */
 static gboolean Negotiate(GstNonstreamAudioDecoder* dec) {
     GstAhxDec* self = GST_AHX_DEC(dec);
     if (self->player != NULL) {
