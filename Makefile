@@ -10,7 +10,7 @@ deps:
 	@sh scripts/install-deps.sh
 
 # The test builds insist on every part, so a missing dependency fails loudly instead of skipping tests.
-ALL_PARTS = -DAHX_BUILD_TOOL=ON -DAHX_BUILD_PLAY=ON -DAHX_BUILD_TESTS=ON -DAHX_BUILD_BENCH=ON
+ALL_PARTS = -DAHX_BUILD_TOOL=ON -DAHX_BUILD_PLAY=ON -DAHX_BUILD_TESTS=ON -DAHX_BUILD_BENCH=ON -DAHX_BUILD_GST=ON
 
 build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON $(ALL_PARTS) $(CMAKE_FLAGS)
