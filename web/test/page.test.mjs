@@ -33,6 +33,7 @@ let server;
 
 before(async () => {
     modules = writeModules();
+    writeFileSync(modules.file('damaged.hvl'), readFileSync(modules.file('demo.hvl')).subarray(0, 300));
     server = await serveSite();
 });
 
@@ -41,7 +42,8 @@ after(async () => {
     modules?.remove();
 });
 
-for (const engine of ENGINES) describe(engine.name, () => {
+// The engines side by side: most of the time goes to listening, in real time.
+describe('the page', { concurrency: true }, () => ENGINES.forEach((engine) => describe(engine.name, { concurrency: 1 }, () => {
     let sound;
     let browser;
     let page;
@@ -56,6 +58,16 @@ for (const engine of ENGINES) describe(engine.name, () => {
         page = await browser.newPage();
         page.on('pageerror', (error) => pageErrors.push(error.message));
         page.on('console', (message) => { if (message.type() === 'error') pageErrors.push(message.text()); });
+        // Bytes cross between node and the page as base64 text: one string, where an array would be
+        // a million values to encode one by one.
+        await page.evaluateOnNewDocument(() => {
+            window.toBase64 = (bytes) => {
+                let text = '';
+                for (let at = 0; at < bytes.length; at += 32768) text += String.fromCharCode(...bytes.subarray(at, at + 32768));
+                return btoa(text);
+            };
+            window.fromBase64 = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
+        });
         await page.goto(server.url);
         await page.waitForFunction(() => !document.getElementById('play').disabled);
     });
@@ -82,10 +94,10 @@ for (const engine of ENGINES) describe(engine.name, () => {
 
     async function takeCapture() {
         const samples = await page.evaluate(() => new Promise((resolve) => {
-            window.capture.port.onmessage = ({ data }) => resolve(Array.from(data.samples));
+            window.capture.port.onmessage = ({ data }) => resolve(window.toBase64(new Uint8Array(data.samples.buffer)));
             window.capture.port.postMessage({ type: 'take' });
         }));
-        return Int16Array.from(samples);
+        return new Int16Array(Uint8Array.from(Buffer.from(samples, 'base64')).buffer);
     }
 
     // The captured audio from its first sound on equals `frames` frames of the render from its own.
@@ -107,9 +119,7 @@ for (const engine of ENGINES) describe(engine.name, () => {
                     event.preventDefault();
                     document.removeEventListener('click', take, true);
                     const bytes = new Uint8Array(await (await fetch(event.target.href)).arrayBuffer());
-                    let text = '';
-                    for (let at = 0; at < bytes.length; at += 32768) text += String.fromCharCode(...bytes.subarray(at, at + 32768));
-                    resolve({ name: event.target.download, base64: btoa(text) });
+                    resolve({ name: event.target.download, base64: window.toBase64(bytes) });
                 };
                 document.addEventListener('click', take, true);
             });
@@ -218,7 +228,7 @@ for (const engine of ENGINES) describe(engine.name, () => {
     test('the WAV download equals the tool\'s WAV file, tags and all', async () => {
         const downloaded = await download();
         assert.equal(downloaded.name, 'songs-song1.wav');
-        const wav = modules.file('songs.wav');
+        const wav = modules.file(`songs-${engine.name}.wav`);
         execFileSync(tool, ['render', modules.file('songs.hvl'), '--song', '1', '-o', wav, '--force']);
         const written = readFileSync(wav);
         const chunks = (bytes, first = 12) => {
@@ -243,10 +253,10 @@ for (const engine of ENGINES) describe(engine.name, () => {
         await startCapture();
         await page.evaluate((files) => {
             const transfer = new DataTransfer();
-            for (const [name, bytes] of files) transfer.items.add(new File([new Uint8Array(bytes)], name));
+            for (const [name, bytes] of files) transfer.items.add(new File([window.fromBase64(bytes)], name));
             document.querySelector('main').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
         }, [['jingle.ahx', 'jingle.ahx'], ['HVL.songs', 'songs.hvl'], ['notes.txt', 'songs.hvl']]
-            .map(([name, file]) => [name, Array.from(readFileSync(modules.file(file)))]));
+            .map(([name, file]) => [name, readFileSync(modules.file(file)).toString('base64')]));
         await page.waitForFunction(() => document.getElementById('title').textContent === 'Pocket Jingle');
         assert.deepEqual(await page.$$eval('#playlist li', (items) => items.map((item) => item.textContent)), ['jingle.ahx', 'HVL.songs']);
         await waitForFrame(2.5 * rate);
@@ -256,7 +266,6 @@ for (const engine of ENGINES) describe(engine.name, () => {
     });
 
     test('a damaged module is refused with the library\'s reason, and the song stays', async () => {
-        writeFileSync(modules.file('damaged.hvl'), readFileSync(modules.file('demo.hvl')).subarray(0, 300));
         await (await page.$('#file')).uploadFile(modules.file('damaged.hvl'));
         await page.waitForSelector('#message:not([hidden])');
         assert.equal(await text('#message'), 'Cannot open damaged.hvl: truncated or damaged.');
@@ -266,7 +275,7 @@ for (const engine of ENGINES) describe(engine.name, () => {
     test('the page reported no errors', () => {
         assert.deepEqual(pageErrors, []);
     });
-});
+})));
 
 // The frame where sound starts: the capture has silence before the song, so both sides are lined
 // up at their first sample that is not zero.
