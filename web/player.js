@@ -355,11 +355,6 @@ function onKey(event) {
     action();
 }
 
-// A focused button or checkbox acts on the release of space; that press was the page's.
-function onKeyUp(event) {
-    if (event.key === ' ' && !(event.ctrlKey || event.metaKey || event.altKey)) event.preventDefault();
-}
-
 function setLoop() {
     page.loop = ui.loop.checked;
     send({ type: 'loop', loop: page.loop });
@@ -380,7 +375,6 @@ function wireControls() {
     ui.seek.addEventListener('input', () => { page.seeking = true; ui.elapsed.textContent = formatTime(Number(ui.seek.value)); });
     ui.seek.addEventListener('change', () => { page.seeking = false; seekTo(Number(ui.seek.value)); });
     document.addEventListener('keydown', onKey);
-    document.addEventListener('keyup', onKeyUp);
     // A file dropped anywhere on the page opens; the page shows where it may go while dragging.
     let dragDepth = 0;
     document.addEventListener('dragenter', (event) => { event.preventDefault(); dragDepth++; document.body.classList.add('dropping'); });
