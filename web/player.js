@@ -1,6 +1,6 @@
 // The web player page: opens modules from the file picker or a drop (several make a playlist), plays
-// them through the ahx-player AudioWorklet and shows what plays. The main thread keeps its own player of the same
-// module for what the displays read (title, songs, pattern data) and for the WAV download.
+// them through the ahx-player AudioWorklet and shows what plays. The main thread keeps its own player
+// of the same module for what the displays read (title, songs, pattern data) and for the WAV download.
 import { loadAhx, Result } from './ahx.js';
 import { createPatternView } from './pattern-view.js';
 import { wavFile } from './wav.js';
@@ -15,8 +15,8 @@ const ALL_VOICES = 0xffff;
 const AHX_STEREO_MODE = 2;
 // How long audio may take to start before the page says that it did not.
 const AUDIO_START_MS = 1500;
-const NO_AUDIO_TEXT = 'No sound: the browser has no audio output to play through (is a sound device or sound server there?). ' +
-    'The song plays as soon as there is one.';
+const NO_AUDIO_TEXT = 'No sound: the browser has no audio output to play through (is a sound device or sound ' +
+    'server there?). The song plays as soon as there is one.';
 // Collections name modules by extension (name.ahx) or by prefix (ahx.name), in any case.
 const MODULE_NAME = /^(?:(?:ahx|thx|hvl)\.(.+)|(.+)\.(?:ahx|thx|hvl))$/i;
 
@@ -33,7 +33,7 @@ const ui = {
 const page = {
     ahx: null, context: null, node: null, module: null, player: null, name: '', songSeconds: [],
     song: 0, playing: false, loop: false, voiceMask: ALL_VOICES, frame: 0, position: 0, row: 0,
-    seeking: false, meters: [], muteButtons: [], ahxStereoMode: AHX_STEREO_MODE, messageKind: '',
+    seeking: false, meters: [], muteButtons: [], ahxStereoMode: AHX_STEREO_MODE, messageKind: '', audioWatch: 0,
     playlist: [], entry: -1,  // the files opened together, and which of them is open
     maskChanges: [],  // { voiceMask, frame } as the worklet applied them, for the browser tests
 };
