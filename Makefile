@@ -66,12 +66,13 @@ web:
 	emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON
 	cmake --build build-web -j $(JOBS)
 
-# What the web player's tests and benchmark run with: Debian's Chromium and the pinned npm packages.
+# What the web player's tests and benchmark run with: Debian's Chromium and Firefox ESR, and the pinned
+# npm packages.
 web-deps:
-	@sh scripts/install-deps.sh chromium
+	@sh scripts/install-deps.sh chromium firefox-esr
 	cd web && npm ci --no-audit --no-fund --loglevel=error
 
-# The web player against the native tool (which the release build makes), in node and in Chromium.
+# The web player against the native tool (which the release build makes), in node, Chromium and Firefox.
 test-web: build web web-deps
 	cd web && node --test test/*.test.mjs
 

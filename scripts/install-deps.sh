@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, when they are missing and we are root.
-# Packages that only one part needs (the web player's emscripten and chromium) come as arguments.
+# Packages that only one part needs (the web player's emscripten, chromium and firefox-esr) come as arguments.
 set -eu
 # The player needs SDL and ncurses; its tests drive it under tmux and through a PulseAudio null sink.
 # The GStreamer element's tests run gst-launch, gst-inspect (tools), gst-discoverer and gst-play

@@ -34,7 +34,8 @@ export function createPatternView(container) {
             th.scope = 'col';
             if (placed) {
                 const transpose = placed.transposes[c];
-                th.textContent = `${c + 1}: track ${placed.tracks[c]}${transpose ? ` ${transpose > 0 ? '+' : ''}${transpose}` : ''}`;
+                // Two lines, so that a heading is never wider than the steps below it.
+                th.textContent = `${c + 1}\ntrack ${placed.tracks[c]}${transpose ? ` ${transpose > 0 ? '+' : ''}${transpose}` : ''}`;
             } else {
                 th.textContent = String(c + 1);
             }

@@ -1,7 +1,7 @@
-// The web player page: opens modules from the file picker or a drop, plays them through the
-// ahx-player AudioWorklet and shows what plays. The main thread keeps its own player of the same
-// module for what the displays read (title, songs, pattern data) and for the WAV download.
-import { loadAhx } from './ahx.js';
+// The web player page: opens modules from the file picker or a drop (several make a playlist), plays
+// them through the ahx-player AudioWorklet and shows what plays. The main thread keeps its own player
+// of the same module for what the displays read (title, songs, pattern data) and for the WAV download.
+import { loadAhx, Result } from './ahx.js';
 import { createPatternView } from './pattern-view.js';
 import { wavFile } from './wav.js';
 
@@ -10,11 +10,21 @@ const WAV_RATE = 44100;
 const SHORT_SEEK_SECONDS = 5;
 const LONG_SEEK_SECONDS = 30;
 const ALL_VOICES = 0xffff;
+// AHX files carry no stereo setting; mode 2 (pans 64 and 193) gives a stereo image that does not tire
+// headphones. HVL files bring their own.
+const AHX_STEREO_MODE = 2;
+// How long audio may take to start before the page says that it did not.
+const AUDIO_START_MS = 1500;
+const NO_AUDIO_TEXT = 'No sound: the browser has no audio output to play through (is a sound device or sound ' +
+    'server there?). The song plays as soon as there is one.';
+// Collections name modules by extension (name.ahx) or by prefix (ahx.name), in any case.
+const MODULE_NAME = /^(?:(?:ahx|thx|hvl)\.(.+)|(.+)\.(?:ahx|thx|hvl))$/i;
 
 const $ = (id) => document.getElementById(id);
 const ui = {
     file: $('file'), message: $('message'), title: $('title'), details: $('details'), play: $('play'),
-    previousSong: $('previous-song'), nextSong: $('next-song'), song: $('song'), loop: $('loop'),
+    previousSong: $('previous-song'), nextSong: $('next-song'), song: $('song'), loop: $('loop'), stereo: $('stereo'),
+    playlistSection: $('playlist-section'), playlist: $('playlist'), previousFile: $('previous-file'), nextFile: $('next-file'),
     download: $('download'), elapsed: $('elapsed'), seek: $('seek'), length: $('length'),
     channels: $('channels'), pattern: $('pattern'), where: $('where'), shortcuts: $('shortcuts'),
 };
@@ -23,7 +33,8 @@ const ui = {
 const page = {
     ahx: null, context: null, node: null, module: null, player: null, name: '', songSeconds: [],
     song: 0, playing: false, loop: false, voiceMask: ALL_VOICES, frame: 0, position: 0, row: 0,
-    seeking: false, meters: [], muteButtons: [],
+    seeking: false, meters: [], muteButtons: [], ahxStereoMode: AHX_STEREO_MODE, messageKind: '', audioWatch: 0,
+    playlist: [], entry: -1,  // the files opened together, and which of them is open
     maskChanges: [],  // { voiceMask, frame } as the worklet applied them, for the browser tests
 };
 // For the console and the browser tests.
@@ -36,9 +47,21 @@ function formatTime(seconds) {
     return `${Math.floor(whole / 60)}:${String(whole % 60).padStart(2, '0')}`;
 }
 
-function showMessage(text) {
+// kind 'audio' marks the message that goes once audio runs.
+function showMessage(text, kind = '') {
     ui.message.textContent = text;
     ui.message.hidden = text === '';
+    page.messageKind = kind;
+}
+
+// The name without its module extension or prefix: 'ahx.cool_tune' and 'cool_tune.ahx' are 'cool_tune'.
+function moduleStem(name) {
+    const match = MODULE_NAME.exec(name);
+    return (match ? match[1] ?? match[2] : name.replace(/\.[^.]*$/, '')) || 'module';
+}
+
+function stereoModeOf(player) {
+    return player.info.format === 'AHX' ? page.ahxStereoMode : player.info.stereoMode;
 }
 
 function send(message, transfer) {
@@ -51,7 +74,10 @@ function openModule(bytes, name, { autoplay }) {
     try {
         player = page.ahx.open(bytes);
     } catch (error) {
-        showMessage(`Cannot open ${name}: ${error.message}. The player opens AHX (.ahx, .thx) and HivelyTracker (.hvl) modules.`);
+        // A damaged module gets the library's reason alone; only a file of another kind gets the hint.
+        const hint = error.code === Result.NOT_A_MODULE || error.code === Result.TOO_LARGE
+            ? ' The player opens AHX (.ahx, .thx) and HivelyTracker (.hvl) modules.' : '';
+        showMessage(`Cannot open ${name}: ${error.message}.${hint}`);
         return false;
     }
     showMessage('');
@@ -67,10 +93,16 @@ function openModule(bytes, name, { autoplay }) {
     page.row = 0;
     page.songSeconds = player.info.songStarts.map((start, song) => player.songLength(song).seconds);
     showModule();
-    const copy = bytes.slice(0);
-    send({ type: 'open', bytes: copy, song: 0, voiceMask: ALL_VOICES }, [copy.buffer]);
+    sendOpen();
     if (autoplay) play();
     return true;
+}
+
+// Opens the page's module in the worklet at the page's song, mask and stereo mode.
+function sendOpen() {
+    const copy = page.module.slice(0);
+    send({ type: 'open', bytes: copy, song: page.song, stereoMode: stereoModeOf(page.player), voiceMask: page.voiceMask },
+        [copy.buffer]);
 }
 
 function showModule() {
@@ -84,6 +116,8 @@ function showModule() {
     ui.song.replaceChildren(...info.songStarts.map((start, song) =>
         new Option(`${song === 0 ? 'Main song' : `Subsong ${song}`} (${formatTime(page.songSeconds[song])})`, String(song))));
     ui.song.disabled = info.subsongs === 0;
+    ui.stereo.value = String(stereoModeOf(page.player));
+    ui.stereo.disabled = info.format !== 'AHX';
     ui.play.disabled = false;
     ui.download.disabled = false;
     buildChannels(info.channels);
@@ -137,13 +171,32 @@ function showLevels(levels) {
     });
 }
 
-async function play() {
+function play() {
     if (!page.player) return;
-    // Browsers start audio only after the visitor has done something on the page.
-    if (page.context.state !== 'running') await page.context.resume();
     send({ type: 'play' });
     page.playing = true;
     showProgress();
+    if (page.context.state === 'running') return;
+    // Browsers start audio only after the visitor has done something on the page; without an audio
+    // output it never starts, and the promise never settles.
+    page.context.resume();
+    clearTimeout(page.audioWatch);
+    page.audioWatch = setTimeout(() => {
+        if (page.context.state !== 'running') showMessage(NO_AUDIO_TEXT, 'audio');
+    }, AUDIO_START_MS);
+}
+
+function audioStateChanged() {
+    if (page.context.state === 'running' && page.messageKind === 'audio') showMessage('');
+}
+
+function setStereo() {
+    page.ahxStereoMode = Number(ui.stereo.value);
+    if (!page.player || page.player.info.format !== 'AHX') return;
+    // The worklet's player is made anew for the new mode and carries on from where it was.
+    sendOpen();
+    send({ type: 'seek', frame: page.frame });
+    if (page.playing) send({ type: 'play' });
 }
 
 function pause() {
@@ -191,16 +244,22 @@ async function download() {
     ui.download.textContent = 'Rendering…';
     // Let the button show its new text before the render holds the thread for a moment.
     await new Promise((resolve) => setTimeout(resolve, 0));
-    const renderer = page.ahx.open(page.module, { sampleRate: WAV_RATE });
+    const renderer = page.ahx.open(page.module, { sampleRate: WAV_RATE, stereoMode: stereoModeOf(page.player) });
     try {
         renderer.selectSong(page.song);
         renderer.voiceMask = page.voiceMask;
         const samples = renderer.renderInt16(renderer.songLength().frames);
-        const url = URL.createObjectURL(new Blob([wavFile(samples, WAV_RATE)], { type: 'audio/wav' }));
+        // The tags and the name the ahx tool gives a render of one song of all.
+        const { info } = renderer;
+        const tags = {
+            title: info.title,
+            software: `ahx ${page.ahx.version}`,
+            comment: `${info.format === 'AHX' ? 'AHX revision' : 'HVL version'} ${info.version}, song ${page.song} of ${info.subsongs + 1}`,
+        };
+        const url = URL.createObjectURL(new Blob([wavFile(samples, WAV_RATE, tags)], { type: 'audio/wav' }));
         const link = document.createElement('a');
-        const base = page.name.replace(/\.[^.]*$/, '') || 'module';
         link.href = url;
-        link.download = page.song === 0 ? `${base}.wav` : `${base}-song${page.song}.wav`;
+        link.download = `${moduleStem(page.name)}${info.subsongs > 0 ? `-song${page.song}` : ''}.wav`;
         document.body.appendChild(link);
         link.click();
         link.remove();
@@ -212,8 +271,35 @@ async function download() {
     }
 }
 
-async function openFile(file) {
-    if (!file) return;
+// Several files make a playlist of those named as modules; files of any name are tried when none is.
+function openFiles(fileList) {
+    const files = Array.from(fileList);
+    if (files.length === 0) return Promise.resolve();
+    const named = files.filter((file) => MODULE_NAME.test(file.name));
+    page.playlist = named.length > 0 ? named : files;
+    ui.playlist.replaceChildren(...page.playlist.map((file, entry) => {
+        const item = document.createElement('li');
+        const button = document.createElement('button');
+        button.type = 'button';
+        button.textContent = file.name;
+        button.addEventListener('click', () => openEntry(entry));
+        item.appendChild(button);
+        return item;
+    }));
+    ui.playlistSection.hidden = page.playlist.length < 2;
+    return openEntry(0);
+}
+
+async function openEntry(entry) {
+    if (entry < 0 || entry >= page.playlist.length) return;
+    page.entry = entry;
+    const file = page.playlist[entry];
+    Array.from(ui.playlist.children).forEach((item, i) => {
+        if (i === entry) item.setAttribute('aria-current', 'true');
+        else item.removeAttribute('aria-current');
+    });
+    ui.previousFile.disabled = entry === 0;
+    ui.nextFile.disabled = entry === page.playlist.length - 1;
     openModule(new Uint8Array(await file.arrayBuffer()), file.name, { autoplay: true });
 }
 
@@ -233,6 +319,7 @@ function receive({ data }) {
         case 'ended':
             page.playing = false;
             showProgress();
+            openEntry(page.entry + 1);
             break;
         case 'error':
             showMessage(`The player stopped: ${data.message}`);
@@ -240,12 +327,10 @@ function receive({ data }) {
     }
 }
 
+// The page's keys work whatever has focus: the page has no text to type into, and a clicked button
+// keeps the focus. Enter still presses a focused control.
 function onKey(event) {
     if (event.ctrlKey || event.metaKey || event.altKey) return;
-    const target = event.target;
-    // Keys typed into a form control are its own (space on a button presses it, arrows move a slider).
-    const inControl = target instanceof HTMLInputElement || target instanceof HTMLSelectElement ||
-        target instanceof HTMLButtonElement || target instanceof HTMLTextAreaElement;
     const here = page.frame / (page.context?.sampleRate ?? WAV_RATE);
     const actions = {
         ' ': () => togglePlay(),
@@ -255,14 +340,17 @@ function onKey(event) {
         ArrowUp: () => seekTo(here + LONG_SEEK_SECONDS),
         '<': () => selectSong(page.song - 1),
         '>': () => selectSong(page.song + 1),
+        p: () => openEntry(page.entry - 1),
+        n: () => openEntry(page.entry + 1),
         l: () => { ui.loop.checked = !ui.loop.checked; setLoop(); },
         '?': () => { ui.shortcuts.open = !ui.shortcuts.open; },
         h: () => { ui.shortcuts.open = !ui.shortcuts.open; },
     };
     let action = actions[event.key];
-    if (/^[0-9]$/.test(event.key)) action = () => toggleChannel((Number(event.key) + 9) % 10);
-    const controlKeys = [' ', 'ArrowLeft', 'ArrowRight', 'ArrowDown', 'ArrowUp'];
-    if (!action || (inControl && controlKeys.includes(event.key))) return;
+    // By the key's place, so that Shift with 1 to 6 means channels 11 to 16 on any layout.
+    const digit = /^(?:Digit|Numpad)([0-9])$/.exec(event.code);
+    if (digit) action = () => toggleChannel((Number(digit[1]) + 9) % 10 + (event.shiftKey ? 10 : 0));
+    if (!action) return;
     event.preventDefault();
     action();
 }
@@ -273,12 +361,16 @@ function setLoop() {
 }
 
 function wireControls() {
-    ui.file.addEventListener('change', () => openFile(ui.file.files[0]).finally(() => { ui.file.value = ''; }));
+    ui.file.addEventListener('change', () => openFiles(ui.file.files).finally(() => { ui.file.value = ''; }));
     ui.play.addEventListener('click', togglePlay);
     ui.previousSong.addEventListener('click', () => selectSong(page.song - 1));
     ui.nextSong.addEventListener('click', () => selectSong(page.song + 1));
     ui.song.addEventListener('change', () => selectSong(Number(ui.song.value)));
     ui.loop.addEventListener('change', setLoop);
+    ui.stereo.addEventListener('change', setStereo);
+    ui.previousFile.addEventListener('click', () => openEntry(page.entry - 1));
+    ui.nextFile.addEventListener('click', () => openEntry(page.entry + 1));
+    page.context.addEventListener('statechange', audioStateChanged);
     ui.download.addEventListener('click', download);
     ui.seek.addEventListener('input', () => { page.seeking = true; ui.elapsed.textContent = formatTime(Number(ui.seek.value)); });
     ui.seek.addEventListener('change', () => { page.seeking = false; seekTo(Number(ui.seek.value)); });
@@ -292,7 +384,7 @@ function wireControls() {
         event.preventDefault();
         dragDepth = 0;
         document.body.classList.remove('dropping');
-        openFile(event.dataTransfer.files[0]);
+        openFiles(event.dataTransfer.files);
     });
 }
 

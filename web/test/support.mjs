@@ -1,7 +1,7 @@
 // What the web player's tests share: where the built parts are, the modules they open (written by
 // the project's module builder), and renders by the native ahx tool to compare with.
-import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { execFileSync, spawn } from 'node:child_process';
+import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -70,4 +70,40 @@ export async function serveSite() {
     });
     await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
     return { url: `http://127.0.0.1:${server.address().port}/`, close: () => new Promise((resolve) => server.close(resolve)) };
+}
+
+// A PulseAudio server of our own (a user server without the system's modules) whose one output is a
+// null sink, for the browsers to play into; unplug() takes the output away, plug() brings it back.
+export async function startSoundServer() {
+    const folder = mkdtempSync(path.join(tmpdir(), 'ahx-web-sound-'));
+    mkdirSync(path.join(folder, 'home'));
+    mkdirSync(path.join(folder, 'runtime'), { mode: 0o700 });
+    writeFileSync(path.join(folder, 'server.pa'), 'load-module module-native-protocol-unix\n');
+    const env = { ...process.env, HOME: path.join(folder, 'home'), XDG_RUNTIME_DIR: path.join(folder, 'runtime') };
+    const server = spawn('pulseaudio', ['--daemonize=no', '--exit-idle-time=-1', '-n', '--system=no',
+        `--file=${path.join(folder, 'server.pa')}`], { env, stdio: 'ignore' });
+    const pactl = (...args) => execFileSync('pactl', args, { env, stdio: 'ignore' });
+    for (let tries = 0; ; tries++) {
+        try {
+            pactl('info');
+            break;
+        } catch (error) {
+            if (tries === 100 || server.exitCode !== null) throw new Error('PulseAudio did not start', { cause: error });
+            await new Promise((resolve) => setTimeout(resolve, 100));
+        }
+    }
+    const plug = () => {
+        pactl('load-module', 'module-null-sink', 'sink_name=speakers');
+        pactl('set-default-sink', 'speakers');
+    };
+    plug();
+    return {
+        environment: { PULSE_SERVER: `unix:${path.join(folder, 'runtime/pulse/native')}` },
+        plug,
+        unplug: () => pactl('unload-module', 'module-null-sink'),
+        stop: () => {
+            server.kill();
+            rmSync(folder, { recursive: true, force: true });
+        },
+    };
 }
