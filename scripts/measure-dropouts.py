@@ -8,6 +8,7 @@ underrun) it inserted silence the render does not have; where the recorder fell 
 missing. Both are counted, as stretches and in milliseconds.
 
     scripts/measure-dropouts.py build/ahx demo/demo.hvl --seconds 54 -- --buffer 23
+    scripts/measure-dropouts.py build/ahx demo/demo.hvl --seconds 54 --reference   # the same through pacat
 """
 import argparse
 import os
@@ -94,8 +95,11 @@ def main():
     parser.add_argument("song")
     parser.add_argument("--seconds", type=float, default=30)
     parser.add_argument("--busy", type=int, default=os.cpu_count())
-    parser.add_argument("play_args", nargs="*", help="after --: more options for ahx play")
-    args = parser.parse_args()
+    parser.add_argument("--reference", action="store_true",
+                        help="play the render with pacat (the server's own client) instead of ahx play")
+    own = sys.argv[1:sys.argv.index("--")] if "--" in sys.argv else sys.argv[1:]
+    args = parser.parse_args(own)
+    args.play_args = sys.argv[sys.argv.index("--") + 1:] if "--" in sys.argv else []  # more options for ahx play
     tool, song = os.path.abspath(args.tool), os.path.abspath(args.song)
     shared = ["--seconds", str(args.seconds)]
     for k, a in enumerate(args.play_args[:-1]):
@@ -116,8 +120,12 @@ def main():
         time.sleep(0.5)
         env["SDL_AUDIODRIVER"] = "pulseaudio"
         started = time.monotonic()
-        subprocess.run([tool, "play", song, "--quiet", "--seconds", str(args.seconds)] + args.play_args, env=env,
-                       check=True)
+        if args.reference:
+            subprocess.run(["pacat", "--raw", "--format=s16le", "--rate=44100", "--channels=2"], input=render, env=env,
+                           check=True)
+        else:
+            subprocess.run([tool, "play", song, "--quiet", "--seconds", str(args.seconds)] + args.play_args, env=env,
+                           check=True)
         played = time.monotonic() - started
         for process in busy:
             process.terminate()
@@ -137,8 +145,9 @@ def main():
         shutil.rmtree(folder, ignore_errors=True)
 
     gaps, inserted, losses, lost, difference = walk(capture, render)
-    print(f"{args.seconds:g} s of song, played in {played:.1f} s with {args.busy} busy loops, "
-          f"ahx play {' '.join(args.play_args)}")
+    player = "pacat" if args.reference else "ahx play " + " ".join(args.play_args)
+    print(f"{args.seconds:g} s of song, played in {played:.1f} s with {args.busy} busy loops "
+          f"(load average {os.getloadavg()[0]:.1f}), {player}")
     print(f"silence inserted: {gaps} times, {inserted * 1000 / RATE:.0f} ms in all; "
           f"frames missing: {losses} times, {lost * 1000 / RATE:.0f} ms in all")
     if difference:

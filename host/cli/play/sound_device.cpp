@@ -122,7 +122,9 @@ void SoundDevice::Drain() {
         target = deck_.buffersFilled + kDrainBuffers;
     }
     const auto bufferTime = std::chrono::microseconds(1000000ull * bufferFrames_ / sampleRate_);
-    const auto deadline = std::chrono::steady_clock::now() + kLongestDrain;
+    // Long buffers take longer to play out; the limit only guards against a device that stalls.
+    const auto deadline = std::chrono::steady_clock::now() + std::max<std::chrono::microseconds>(
+                                                                 kLongestDrain, bufferTime * (kDrainBuffers + 1));
     while (std::chrono::steady_clock::now() < deadline) {
         {
             const SoundLock lock(*this);

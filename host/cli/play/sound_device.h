@@ -34,7 +34,7 @@ public:
     std::string DriverName() const;
     void Start();
     // Returns once the device has played everything up to the last buffer that held sound, or
-    // after a second at most.
+    // after a second (or five buffers, when longer) at most.
     void Drain();
 
 private:
