@@ -119,6 +119,9 @@ typedef struct ahx_player ahx_player;
 #define AHX_LOWEST_SAMPLE_RATE 8000u
 #define AHX_HIGHEST_SAMPLE_RATE 192000u
 #define AHX_HIGHEST_STEREO_MODE 4
+/* The stereo mode players use for AHX modules unless told otherwise: the voices apart, as the
+ * machine they were written for played them, without tiring headphones. ahx_open's default stays 0. */
+#define AHX_LISTENING_STEREO_MODE 2
 
 typedef struct ahx_settings {
     uint32_t sample_rate; /* output rate in Hz, AHX_LOWEST_ to AHX_HIGHEST_SAMPLE_RATE; 0 means

@@ -185,7 +185,7 @@ struct Output {
     std::string input;  // the module the library renders for comparison
     int rate = 44100;
     uint32_t song = 0;
-    int32_t stereoMode = 0;
+    int32_t stereoMode = AHX_LISTENING_STEREO_MODE;  // the tool's default for AHX; HVL carries its own
     uint32_t mask = 0xFFFF;  // channels heard, bit c for channel c + 1
     int stem = -1;           // a channel alone, from 0
     uint64_t start = 0;      // the output is the library's render from this frame on
@@ -276,6 +276,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "two.ahx", "--seconds=.5", "--rate=8000"}, 0, "", "", {{"two.wav", W, 4000, "two.ahx", 8000}}},
         {{"render", "subs.hvl", "--song", "1"}, 0, "", "", {{"subs.wav", W, 72 * T, "subs.hvl", 44100, 1}}},
         {{"render", "two.ahx", "--stereo", "4"}, 0, "", "", {{"two.wav", W, 48 * T, "two.ahx", 44100, 0, 4}}},
+        {{"render", "two.ahx", "--stereo", "0", "-o", "plugin.wav"}, 0, "", "", {{"plugin.wav", W, 48 * T, "two.ahx", 44100, 0, 0}}},
         // HVL songs carry their own stereo mode and ignore --stereo.
         {{"render", "three.hvl", "--stereo", "4"}, 0, "", "", {{"three.wav", W, 72 * T, "three.hvl"}}},
         {{"render", "three.hvl", "--fade", "0.5"}, 0, "", "", {{"three.wav", W, 72 * T, "three.hvl"}}, 22050},

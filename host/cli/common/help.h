@@ -54,8 +54,9 @@ Options:
                      16 bits
   --rate HZ          output sample rate, 8000 to 192000 (default 44100; 48000 for Opus, which
                      cannot encode 44100)
-  --stereo M         stereo mode 0 (mono) to 4 (hard left/right) for AHX modules (default 0);
-                     HVL modules carry their own and ignore it
+  --stereo M         stereo mode 0 (mono) to 4 (hard left/right) for AHX modules (default 2:
+                     apart, as their machine played them); 0 gives exactly the plug-in's
+                     output. HVL modules carry their own and ignore it
   --format F         wav, flac, ogg (Ogg Vorbis), opus, mp3, aiff or raw; by default taken from
                      the output name (.wav .flac .ogg .oga .opus .mp3 .aiff .aif .raw), else wav.
                      Ogg, Opus, MP3 and AIFF need a libsndfile that can write them; the tool
@@ -138,11 +139,16 @@ Options:
   --loops N          play until the song has repeated N times (default 1: once through)
   --start S          begin S seconds into each song; the length still counts from its start
                      unless --seconds is given
-  --stereo M         stereo mode 0 (mono) to 4 (hard left/right) for AHX modules (default 0);
+  --stereo M         stereo mode 0 (mono) to 4 (hard left/right) for AHX modules (default 2);
                      HVL modules carry their own and ignore it
+  --separation P     stereo width in percent: 0 mono, 100 unchanged (default), up to 200
+                     wider, as in `ahx render`
   --mute LIST        channels not to hear, numbered from 1: 2 or 1,3-5
   --solo LIST        the only channels to hear (--mute takes channels away from them)
   --driver NAME      the SDL audio driver to use: pulseaudio, pipewire, alsa, jack, disk, ...
+  --buffer MS        the sound device's buffer in milliseconds, 5 to 1000 (default 100): a
+                     longer one plays on through a busier machine, a key takes about that long
+                     to be heard
   -q, --quiet        no player view and no status line
   -h, --help         show this help
 
@@ -150,10 +156,11 @@ Keys on the player view:
   space              pause / resume
   left, right        5 seconds back / on (exact)
   down, up           30 seconds back / on
-  p, n               previous / next file
+  p, n               previous / next file (on the last, it plays on, as > does)
   <, >               previous / next song of the file
   1-9, 0             mute / unmute channel 1-9, 10
-  s then 1-9 or 0    solo that channel; again: hear all channels
+  + then 1-6         mute / unmute channel 11-16
+  s then a channel   solo that channel (s 3, s 0, s + 2); again: hear all channels
   l                  loop the song on / off: it repeats instead of ending
   ?, h               all keys
   q                  quit (so do Ctrl-C and SIGTERM; the terminal is always restored)
@@ -195,4 +202,6 @@ static_assert(StatesNumber(kRenderHelp, "output sample rate, ", AHX_LOWEST_SAMPL
 static_assert(StatesNumber(kRenderHelp, "capped at ", AHX_LENGTH_CAP_SECONDS / 60) &&
               StatesNumber(kInfoHelp, "within ", AHX_LENGTH_CAP_SECONDS / 60) &&
               StatesNumber(kCheckHelp, "within ", AHX_LENGTH_CAP_SECONDS / 60));
-static_assert(StatesNumber(kPlayHelp, "(mono) to ", AHX_HIGHEST_STEREO_MODE));
+static_assert(StatesNumber(kPlayHelp, "(mono) to ", AHX_HIGHEST_STEREO_MODE) &&
+              StatesNumber(kPlayHelp, "for AHX modules (default ", AHX_LISTENING_STEREO_MODE) &&
+              StatesNumber(kRenderHelp, "for AHX modules (default ", AHX_LISTENING_STEREO_MODE));

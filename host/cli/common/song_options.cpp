@@ -24,6 +24,8 @@ bool ParseSongOption(ArgumentCursor& cursor, std::string_view a, SongOptions& op
         options.startSeconds = ParseDecimal(a, cursor.Value(a), 0, kLongestSeconds);
     } else if (a == "--stereo") {
         options.stereoMode = static_cast<int32_t>(ParseInteger(a, cursor.Value(a), 0, AHX_HIGHEST_STEREO_MODE));
+    } else if (a == "--separation") {
+        options.separationPercent = static_cast<int>(ParseInteger(a, cursor.Value(a), 0, kWidestSeparation));
     } else if (a == "--mute") {
         options.mutedChannels |= ParseChannelList(a, cursor.Value(a));
     } else if (a == "--solo") {
@@ -39,6 +41,8 @@ void CheckSongOptions(const SongOptions& options) {
         throw UsageError("--seconds and --loops both set the length; give one of them");
     }
 }
+
+int32_t StereoModeOf(const SongOptions& options) { return options.stereoMode.value_or(AHX_LISTENING_STEREO_MODE); }
 
 uint32_t AudibleChannels(const SongOptions& options) {
     return options.soloChannels.value_or(~uint32_t{0}) & ~options.mutedChannels;

@@ -1,5 +1,7 @@
 #include "play/play_options.h"
 
+#include "play/sound_device.h"
+
 PlayOptions ParsePlayOptions(const std::vector<std::string_view>& arguments) {
     PlayOptions options;
     ArgumentCursor cursor(arguments);
@@ -13,6 +15,9 @@ PlayOptions ParsePlayOptions(const std::vector<std::string_view>& arguments) {
             options.help = true;
         } else if (a == "--driver") {
             options.driver = std::string(cursor.Value(a));
+        } else if (a == "--buffer") {
+            options.bufferMilliseconds = static_cast<uint32_t>(
+                ParseInteger(a, cursor.Value(a), kShortestBufferMilliseconds, kLongestBufferMilliseconds));
         } else if (a == "-q" || a == "--quiet") {
             options.quiet = true;
         } else {

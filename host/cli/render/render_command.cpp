@@ -51,7 +51,7 @@ uint64_t FramesToRender(const ModuleFile& module, const SongPlan& song, const Re
 // Renders every requested song of one module, through one player; returns false when something failed.
 bool RenderModule(const ModuleFile& module, const RenderOptions& options, const OutputPlan& plan,
                   ProgressLine& progress, std::set<std::string>& written) {
-    const PlayerPtr player = OpenModule(module, options.songs.stereoMode, options.sampleRate);
+    const PlayerPtr player = OpenModule(module, StereoModeOf(options.songs), options.sampleRate);
     const ahx_info& info = *ahx_get_info(player.get());
     CheckChannels(options.songs, module, info.channels);
     std::vector<std::optional<uint32_t>> songs;  // song number for the name, when rendering all
@@ -92,7 +92,7 @@ bool RenderModule(const ModuleFile& module, const RenderOptions& options, const 
             FrameShaping shaping;
             shaping.frames = FramesToRender(module, span, options);
             shaping.fadeFrames = std::min(shaping.frames, FramesOf(options.fadeSeconds, options.sampleRate));
-            shaping.separationPercent = options.separationPercent;
+            shaping.separationPercent = options.songs.separationPercent;
             shaping.stems = options.stems;
             ahx_set_voice_mask(player.get(), AudibleChannels(options.songs));
             ahx_seek(player.get(), span.startFrame);

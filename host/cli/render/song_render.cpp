@@ -23,21 +23,10 @@ int16_t Faded(int16_t sample, uint64_t frame, uint64_t totalFrames, uint64_t fad
     return static_cast<int16_t>(std::lround(sample * gain));
 }
 
-int16_t Saturated(int64_t value) {
-    return static_cast<int16_t>(std::clamp<int64_t>(value, std::numeric_limits<int16_t>::min(),
-                                                    std::numeric_limits<int16_t>::max()));
-}
-
-// Rounds numerator / 200 to the nearest whole number, halves away from zero, the same way for
-// both signs so that a mono result is the same on the left and the right.
-int64_t DivideBy200(int64_t numerator) {
-    return (numerator >= 0 ? numerator + 100 : numerator - 100) / 200;
-}
-
 // Fade, stereo width and peak of one piece of one output.
 void FinishPiece(int16_t* frames, uint64_t frameCount, uint64_t firstFrame, uint64_t totalFrames,
                  uint64_t fadeFrames, int separationPercent, int32_t* peak) {
-    if (separationPercent != kUnchangedSeparation) SetSeparation(frames, frameCount, separationPercent);
+    SetSeparation(frames, frameCount, separationPercent);
     for (uint64_t i = 0; i < frameCount * kChannels; ++i) {
         int16_t& sample = frames[i];
         if (fadeFrames > 0) sample = Faded(sample, firstFrame + i / kChannels, totalFrames, fadeFrames);
@@ -46,15 +35,6 @@ void FinishPiece(int16_t* frames, uint64_t frameCount, uint64_t firstFrame, uint
 }
 
 }  // namespace
-
-void SetSeparation(int16_t* frames, size_t frameCount, int percent) {
-    const int64_t own = 100 + percent, other = 100 - percent;
-    for (size_t i = 0; i < frameCount; ++i) {
-        const int64_t left = frames[2 * i], right = frames[2 * i + 1];
-        frames[2 * i] = Saturated(DivideBy200(left * own + right * other));
-        frames[2 * i + 1] = Saturated(DivideBy200(right * own + left * other));
-    }
-}
 
 std::vector<int32_t> RenderFrames(ahx_player* player, const FrameShaping& shaping,
                                   std::span<AudioFileWriter* const> writers, const ProgressCallback& progress) {

@@ -7,10 +7,8 @@
 #include <vector>
 
 #include "ahx/ahx.h"
+#include "common/stereo_width.h"
 #include "render/audio_file_writer.h"
-
-// --separation 100 keeps the module's own panning.
-constexpr int kUnchangedSeparation = 100;
 
 // What is done to the frames on their way to the files.
 struct FrameShaping {
@@ -30,9 +28,6 @@ class Interrupted : public std::exception {};
 // for write failures, Interrupted on a signal.
 std::vector<int32_t> RenderFrames(ahx_player* player, const FrameShaping& shaping,
                                   std::span<AudioFileWriter* const> writers, const ProgressCallback& progress);
-
-// The stereo width change of --separation on interleaved frames, in place; see kRenderHelp.
-void SetSeparation(int16_t* frames, size_t frameCount, int percent);
 
 // "-3.2 dBFS", or "silent"
 std::string FormatPeak(int32_t peak);
