@@ -457,7 +457,7 @@ static void gst_ahx_dec_class_init(GstAhxDecClass* klass) {
         g_param_spec_int("stereo-mode", "Stereo mode",
                          "Pan width of AHX modules, 0 (every channel centred) to 4 (hard left and right); "
                          "HVL modules carry their own. Takes effect when a module is loaded",
-                         0, AHX_HIGHEST_STEREO_MODE, 0,
+                         0, AHX_HIGHEST_STEREO_MODE, AHX_LISTENING_STEREO_MODE,
                          G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_READY));
     g_object_class_install_property(
         object_class, PROP_SEPARATION,
@@ -506,6 +506,7 @@ static void gst_ahx_dec_class_init(GstAhxDecClass* klass) {
 }
 
 static void gst_ahx_dec_init(GstAhxDec* self) {
+    self->stereo_mode = AHX_LISTENING_STEREO_MODE;
     self->separation = UNCHANGED_SEPARATION;
     self->format = GST_AUDIO_FORMAT_S16LE;
 }
