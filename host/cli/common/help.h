@@ -34,8 +34,9 @@ written to the current folder unless -o says otherwise.
 Options:
   -o, --output OUT   the output file; a folder for several outputs (created when missing);
                      - writes raw signed 16-bit little-endian samples to standard output
-  --song N|all       song to render: 0 is the main song (default), 1 to n the subsongs;
-                     all renders every song, one output each (NAME-songN.wav)
+  --song N|all       song to render: 1 is the main song (default), 2 on the subsongs;
+                     all renders every song, one output each (NAME-songN.wav; with -o
+                     NAME.EXT for one module, NAME-songN.EXT)
   --seconds S        render exactly S seconds (decimals allowed) instead of the song's length
   --loops N          play until the song has repeated N times (default 1: once through)
   --start S          begin S seconds into the song, exactly where a whole render would be;
@@ -64,8 +65,9 @@ Options:
   --force            overwrite existing output files
   -h, --help         show this help
 
-A song's length is the time until playback comes back to a step it has already played.
-Lengths are capped at 10 minutes unless --seconds asks for more.
+A song's length is the time until playback comes back to a step it has already played, or
+until it stops for good on a tempo of 0. Lengths are capped at 10 minutes unless --seconds
+asks for more.
 
 Files that hold text tags get the module's title, the software (ahx and its version) and a
 comment naming the format and the song ("HVL version 1, song 2 of 3"; stems add the channel).
@@ -74,7 +76,7 @@ Examples:
   ahx render song.hvl                      writes song.wav
   ahx render song.ahx -o song.flac --loops 2 --fade 5
   ahx render *.hvl *.ahx -o converted/     one WAV per module
-  ahx render song.hvl --song all           song-song0.wav, song-song1.wav, ...
+  ahx render song.hvl --song all           song-song1.wav, song-song2.wav, ...
   ahx render song.hvl --stems -o stems/    stems/song-ch1.wav, stems/song-ch2.wav, ...
   ahx render song.hvl --solo 1,2 --start 30 --seconds 10 -o part.ogg --quality 6
   ahx render song.ahx --stereo 4 --separation 60 -o song.mp3
@@ -86,10 +88,11 @@ inline constexpr std::string_view kInfoHelp = R"(Usage: ahx info [--json] FILE..
 Shows each module's format and version, title, channels, positions and restart position, track
 length, tracks, instruments with their names, subsongs with their start positions, replay speed,
 stereo mode, mix gain, and for each song how long it plays as `ahx render` measures it (at
-44100 Hz; a song that does not repeat within 10 minutes shows 10:00, and "ends":false in JSON),
-how it goes on (loops for ever from a step it has played, ends stuck on a step with tempo 0, or
-neither within 10 minutes; "end" in JSON, with "endPosition" and "endRow") and which channels
-play at least one note before then ("channelsUsed", numbered from 1).
+44100 Hz), how it goes on and which channels play at least one note before then
+("channelsUsed", numbered from 1). A song loops for ever from a step it has played, ends stuck
+on a step with tempo 0 (its length ends there), or does neither within 10 minutes (it shows
+10:00, and "ends":false in JSON); "end" in JSON is loops, stops or cut, with "endPosition"
+and "endRow".
 
 Options:
   --json             one JSON object per file, one per line, for scripts
@@ -108,8 +111,8 @@ it accepts only by mending and everything that will not play as the author may h
   played step within 10 minutes, names running into the end of the file or longer than 127
   bytes, a name table that ends early, and bytes after the last section.
 A module the player refuses is reported with the reason (not a module, unsupported version,
-truncated, beyond a limit) and the place. Positions, rows and tracks count from 0; channels
-from 1, as in `ahx render --mute`; instruments from 1.
+truncated, beyond a limit) and the place. Positions, rows and tracks count from 0; songs and
+channels from 1, as in `ahx render --song` and `--mute`; instruments from 1.
 
 Options:
   --json             one JSON object per file, one per line: file, result (clean, findings or
@@ -132,7 +135,7 @@ tool. On a terminal it shows the song, level meters and the pattern as it plays;
 with --quiet) it shows at most one status line on stderr.
 
 Options:
-  --song N|all       song to play: 0 is the main song (default), 1 to n the subsongs;
+  --song N|all       song to play: 1 is the main song (default), 2 on the subsongs;
                      all plays every song of each file
   --seconds S        play each song for S seconds (decimals allowed) instead of its length
   --loops N          play until the song has repeated N times (default 1: once through)

@@ -4,6 +4,7 @@
 
 #include "common/arguments.h"
 #include "common/exit_codes.h"
+#include "common/module_inputs.h"
 #include "common/text_output.h"
 
 std::optional<int> ParseFileListOptions(std::string_view command, std::string_view help,
@@ -23,7 +24,8 @@ std::optional<int> ParseFileListOptions(std::string_view command, std::string_vi
                 throw UsageError("unknown option " + std::string(a));
             }
         }
-        if (options->files.empty()) throw UsageError("which file? give one or more module files");
+        if (options->files.empty()) throw UsageError("which file? give one or more module files or folders");
+        options->files = ExpandModulePaths(options->files);
     } catch (const UsageError& error) {
         return ReportUsageError(command, error.what());
     }
