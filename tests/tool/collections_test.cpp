@@ -28,16 +28,19 @@ std::string ReadText(const fs::path& file) {
 }
 
 // Three positions of four steps at tempo 6 (72 ticks), one note on channel 1; `stopAt`: a tempo
-// of 0 on the first step of that position.
-std::vector<uint8_t> Song(int stopAt = -1, std::vector<uint16_t> subsongs = {}) {
+// of 0 on the first step of that position; `change` alters the description further.
+std::vector<uint8_t> Song(int stopAt = -1, std::vector<uint16_t> subsongs = {},
+                          void (*change)(ModuleDescription&) = [](ModuleDescription&) {}) {
     std::vector<std::vector<BuiltStep>> tracks(3, std::vector<BuiltStep>(4));
     tracks[1][0] = {.note = 37, .instrument = 1};
     tracks[2][0] = {.note = 37, .instrument = 1, .command1 = 0xF, .param1 = 0};
     std::vector<BuiltPosition> order(3);
     for (int p = 0; p < 3; ++p) order[static_cast<size_t>(p)].track[0] = p == stopAt ? 2 : 1;
     BuiltInstrument tone{.name = "tone", .envelope = {.sustainFrames = 255}, .perfList = {{.waveform = 1}}};
-    return BuildModule({.format = ModuleFormat::kHvl, .name = "song", .trackLength = 4, .subsongs = subsongs,
-                        .positions = order, .tracks = tracks, .instruments = {tone}});
+    ModuleDescription song{.format = ModuleFormat::kHvl, .name = "song", .trackLength = 4, .subsongs = subsongs,
+                           .positions = order, .tracks = tracks, .instruments = {tone}};
+    change(song);
+    return BuildModule(song);
 }
 
 // Frames in an audio file, or -1 when libsndfile cannot read it.
@@ -68,6 +71,14 @@ TEST_P(Collections, EachRowLeavesItsFilesAndMessages) {
         {"ahx.cool_tune", Song()},  {"HVL.Song", Song()},        {"lib/b/thx.tune", Song()},
         {"lib/a.hvl", Song()},      {"lib/notes.txt", {'x'}},    {"three.hvl", Song()},
         {"stop.hvl", Song(1)},      {"subs.hvl", Song(-1, {2})}, {"empty/notes.txt", {'x'}},
+        // Note 61, one above the highest, on all four steps of the track every position plays.
+        {"high.hvl", Song(-1, {}, [](ModuleDescription& s) { for (auto& step : s.tracks[1]) step.note = 61; })},
+        // Hundreds 9 and jump 99 on channel 1 (to 999), then jump 99 on channel 2: 99999 in 16 bits.
+        {"wrap.hvl", Song(-1, {}, [](ModuleDescription& s) {
+             s.tracks[1][0] = {.command1 = 0x0, .param1 = 9, .command2 = 0xB, .param2 = 0x99};
+             s.tracks[2][0] = {.command1 = 0xB, .param1 = 0x99};
+             s.positions[0].track[1] = 2;
+         })},
     };
     std::set<std::string> before;
     for (const auto& [name, bytes] : inputs) {
@@ -111,7 +122,19 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"AFileWithoutCommandPlays", {"three.hvl", "--help"}, 0, {}, "Usage: ahx play"},
         // Tempo 0 on the first step of position 1: the song ends after position 0, 24 ticks.
         Row{"ASongThatStopsEndsThere", {"render", "stop.hvl"}, 0, {{"stop.wav", 24 * T}}},
-        Row{"SecondsRenderPastTheStop", {"render", "stop.hvl", "--seconds", "1"}, 0, {{"stop.wav", 44100}}}),
+        Row{"SecondsRenderPastTheStop", {"render", "stop.hvl", "--seconds", "1"}, 0, {{"stop.wav", 44100}}},
+        Row{"WholeFormatsGoToStandardOutput", {"render", "three.hvl", "-o", "-", "--format", "flac"}, 0, {{"-", 72 * T}}},
+        Row{"TimesTakeMinutesAndSeconds", {"render", "three.hvl", "--seconds", "0:01.50"}, 0, {{"three.wav", 66150}}},
+        Row{"ZeroSecondsIsAUsageError", {"render", "--seconds", "0"}, 1, {}, "", "--seconds 0 would give nothing"},
+        Row{"InfoJsonGivesTheReasonAFileIsUnreadable", {"info", "--json", "lib/notes.txt"}, 2, {},
+            R"({"file":"lib/notes.txt","result":"unreadable","reason":"not a module)"},
+        Row{"CheckCollapsesRepeatsAndCountsKinds", {"check", "high.hvl"}, 3, {},
+            "high.hvl: 1 more note-out-of-range not shown (--all shows every one)\n"
+            "high.hvl: 4 findings: 4 note-out-of-range\n"},
+        Row{"CheckAllShowsEveryOne", {"check", "--all", "high.hvl"}, 3, {}, "row 3: note 61 is above the highest note, 60\n"
+            "high.hvl: 4 findings"},
+        Row{"CheckExplainsAJumpThatWraps", {"check", "wrap.hvl"}, 3, {},
+            "passes 32767 and wraps to -31073, outside the positions"}),
     [](const testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -349,7 +349,6 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "--force=yes"}, 1, "--force takes no value", ""},
         {{"render", "a.hvl", "b.hvl", "-o", "-"}, 1, "-o - writes one song", ""},
         {{"render", "--song", "all", "-o", "-"}, 1, "-o - writes one song", ""},
-        {{"render", "-o", "-", "--format", "wav"}, 1, "-o - writes raw samples", ""},
         {{"render", "a.hvl", "b.hvl", "-o", "x.wav"}, 1, "give a folder", ""},
         {{"info"}, 1, "ahx info: which file?", ""},
         {{"info", "--bogus", "a.hvl"}, 1, "ahx info: unknown option --bogus", ""},
@@ -418,9 +417,10 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          "\"section\":\"header\",\"offset\":8,\"found\":5,\"used\":2,\"message\":\"restart position 5 is beyond "
          "the positions; the song restarts at 2\"}]}\n"},
         {{"check", "--json", "text.hvl", "missing.hvl"}, 2, "ahx: missing.hvl: not found",
-         "{\"file\":\"text.hvl\",\"result\":\"unreadable\",\"findings\":[{\"kind\":\"refused\",\"section\":"
+         "{\"file\":\"text.hvl\",\"result\":\"unreadable\",\"reason\":\"not a module (no THX or HVL header)\","
+         "\"findings\":[{\"kind\":\"refused\",\"section\":"
          "\"header\",\"offset\":0,\"message\":\"refused: not a module (no THX or HVL header)\"}]}\n"
-         "{\"file\":\"missing.hvl\",\"result\":\"unreadable\",\"findings\":[]}\n"},
+         "{\"file\":\"missing.hvl\",\"result\":\"unreadable\",\"reason\":\"not found\",\"findings\":[]}\n"},
         {{"check"}, 1, "ahx check: which file?", ""},
         {{"check", "--bogus", "a.hvl"}, 1, "ahx check: unknown option --bogus", ""},
         {{"check", "--help"}, 0, "", "Usage: ahx check"},

@@ -21,6 +21,7 @@ bool ParseSongOption(ArgumentCursor& cursor, std::string_view a, SongOptions& op
         options.loops = static_cast<uint32_t>(ParseInteger(a, cursor.Value(a), 1, kMostLoops));
     } else if (a == "--seconds") {
         options.seconds = ParseDecimal(a, cursor.Value(a), 0, kLongestSeconds);
+        if (*options.seconds == 0) throw UsageError("--seconds 0 would give nothing; give a length above 0");
     } else if (a == "--start") {
         options.startSeconds = ParseDecimal(a, cursor.Value(a), 0, kLongestSeconds);
     } else if (a == "--stereo") {

@@ -20,6 +20,8 @@ std::optional<int> ParseFileListOptions(std::string_view command, std::string_vi
                 return kExitSuccess;
             } else if (a == "--json") {
                 options->json = true;
+            } else if (a == "--all" && command == "check") {
+                options->all = true;
             } else {
                 throw UsageError("unknown option " + std::string(a));
             }

@@ -76,6 +76,13 @@ std::string FindingMessage(const ahx_finding& f, const ahx_probe_info& header) {
             return "instrument " + found + " is not defined; the step starts no instrument";
         case AHX_FINDING_NOTE_OUT_OF_RANGE: return "note " + found + " is above the highest note, 60";
         case AHX_FINDING_JUMP_BEYOND_END:
+            // The player keeps the target in 16 bits: a jump's number on top of the hundreds an
+            // earlier command 0 set (or an earlier jump left) can wrap below zero.
+            if (f.found < 0) {
+                return "position jump (command B, on top of the hundreds that earlier 0 or B commands in the row "
+                       "set) passes 32767 and wraps to " + found + ", outside the positions; play goes on at position " +
+                       used;
+            }
             return "jump to position " + found + " is beyond the positions; play goes on at position " + used;
         case AHX_FINDING_TEMPO_ZERO: return "tempo 0 stops the song here for good";
         case AHX_FINDING_SONG_NEVER_REPEATS:

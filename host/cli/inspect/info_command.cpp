@@ -12,6 +12,7 @@
 #include "common/text_output.h"
 #include "inspect/file_list_options.h"
 #include "inspect/inspect_commands.h"
+#include "inspect/unreadable.h"
 
 namespace {
 
@@ -186,6 +187,7 @@ int RunInfo(const std::vector<std::string_view>& arguments) {
             std::cout.flush();
         } catch (const FileError& error) {
             std::cerr << "ahx: " << Printable(error.what()) << '\n';
+            if (json) std::cout << UnreadableJsonStart(files[i], ReasonWithoutFile(error.what(), files[i])) << "}\n";
             allGood = false;
         }
     }

@@ -30,14 +30,11 @@ OutputPlan PlanOutputs(const RenderOptions& options) {
     const std::string& output = *options.output;
     if (output == kStandardOutput) {
         if (severalOutputs) throw UsageError("-o - writes one song; it cannot take several files or --song all");
-        if (options.format && *options.format != AudioFormat::Raw) {
-            throw UsageError("-o - writes raw samples; --format must be raw or left out");
-        }
         if (::isatty(STDOUT_FILENO) == 1) {
             throw UsageError("-o - would write binary samples to the terminal; pipe it into a player");
         }
         plan.toStandardOutput = true;
-        plan.format = AudioFormat::Raw;
+        plan.format = options.format.value_or(AudioFormat::Raw);
         return plan;
     }
     if (NamesFolder(output)) {
