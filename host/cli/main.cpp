@@ -41,9 +41,10 @@ int main(int argc, char** argv) {
         std::cout << "ahx " << ahx_version_string() << '\n';
         return kExitSuccess;
     }
-    // `ahx FILE...` plays, as players do; anything else must be a command.
-    const bool playsFiles = IsModuleArgument(command);
-    if (!playsFiles && command != "render" && command != "info" && command != "check" && command != "play") {
+    // `ahx FILE...` plays, as players do; a command's name is the command even where a file has it.
+    const bool isCommand = command == "render" || command == "info" || command == "check" || command == "play";
+    const bool playsFiles = !isCommand && IsModuleArgument(command);
+    if (!isCommand && !playsFiles) {
         std::cerr << "ahx: unknown command " << Printable(std::string(command)) << " (see ahx --help)\n";
         return kExitUsage;
     }
