@@ -83,12 +83,19 @@ bench-web: build web web-deps
 test: test-release test-sanitize test-threads test-web
 
 # Rewrites demo/*.hvl|ahx from their sources (only when they changed), rebuilds the tool that
-# embeds the song, renders it to demo.wav and the short AHX song beside the build.
-demo: build
+# embeds the song, renders it to demo.wav and the short AHX song beside the build. It needs and
+# builds only the library and the tool (play included): the tests and benchmarks are left out of
+# the configuration, which `make build` and `make test` turn on again.
+DEMO_PARTS = -DAHX_BUILD_TOOL=ON -DAHX_BUILD_PLAY=ON -DAHX_BUILD_TESTS=OFF -DAHX_BUILD_BENCH=OFF
+demo:
+	@sh scripts/install-deps.sh tool
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release $(DEMO_PARTS) $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS) --target demo_compose
 	./build/demo/demo_compose demo
-	cmake --build build -j $(JOBS)
+	cmake --build build -j $(JOBS) --target ahx
 	./build/ahx render -o demo.wav --force
 	./build/ahx render demo/jingle.ahx -o build/jingle.wav --force
+	@echo "To listen: build/ahx play demo/demo.hvl"
 
 bench: build
 	./build/bench/ahx_bench

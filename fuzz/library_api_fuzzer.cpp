@@ -158,6 +158,7 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
                 if (result == AHX_OK) {
                     const uint64_t capFrames = uint64_t{AHX_LENGTH_CAP_SECONDS} * info.sample_rate;
                     Require(length.ends == 0 || length.ends == 1, "ends is 0 or 1");
+                    Require((length.end == AHX_SONG_CUT) == (length.ends == 0), "only the cap is not the song's own end");
                     Require(length.frames <= capFrames + info.sample_rate / 50, "no length past the cap");
                 }
                 const ahx_state after = StateOf(player);

@@ -44,7 +44,8 @@ const INFO = { format: 0, version: 4, title: 8, channels: 12, positions: 16, res
     tracks: 28, instruments: 32, subsongs: 36, speedMultiplier: 40, stereoMode: 44, mixGain: 48, sampleRate: 52 };
 const PROBE = { format: 0, version: 4, found: 8, limit: 12, bytes: 16 };
 const SETTINGS = { sampleRate: 0, stereoMode: 4, bytes: 8 };
-const LENGTH = { frames: 0, ends: 8, bytes: 16 };
+const LENGTH = { frames: 0, ends: 8, end: 12, bytes: 16 };
+const SONG_ENDS = ['loops', 'stops', 'cut'];
 const STEP_BYTES = 6;
 const POSITION = { track: 0, transpose: 16, bytes: 32 };
 const STATE = { song: 0, position: 4, row: 8, tick: 12, tempo: 16, frame: 24, voiceMask: 32, channels: 36,
@@ -191,13 +192,15 @@ export class AhxPlayer {
         this.#check(this.#lib.ahx_select_song(this.#handle, song >>> 0));
     }
 
-    // How long a song plays until it comes back to a played step `loops` times, or 10 minutes:
-    // { frames, seconds, ends } (ends false when the cap came first). Playback is not disturbed.
+    // How long a song plays until it comes back to a played step `loops` times, stops, or 10 minutes:
+    // { frames, seconds, ends, end } (ends false when the cap came first; end 'loops', 'stops' or
+    // 'cut'). Playback is not disturbed.
     songLength(song = this.state().song, loops = 1) {
         this.#check(this.#lib.ahx_measure_song(this.#handle, song >>> 0, loops >>> 0, this.#record));
         const view = this.#ahx.views.data;
         const frames = Number(view.getBigUint64(this.#record + LENGTH.frames, true));
-        return { frames, seconds: frames / this.#info.sampleRate, ends: view.getInt32(this.#record + LENGTH.ends, true) !== 0 };
+        return { frames, seconds: frames / this.#info.sampleRate, ends: view.getInt32(this.#record + LENGTH.ends, true) !== 0,
+            end: SONG_ENDS[view.getInt32(this.#record + LENGTH.end, true)] };
     }
 
     // Moves to frame `frame` of the current song, exactly.

@@ -114,7 +114,7 @@ function showModule() {
     ui.details.textContent = `${page.name} · ${info.format} ${version} · ${info.channels} channels${songs} · ` +
         `${info.positions} positions · replay ${info.speedMultiplier * 50} Hz`;
     ui.song.replaceChildren(...info.songStarts.map((start, song) =>
-        new Option(`${song === 0 ? 'Main song' : `Subsong ${song}`} (${formatTime(page.songSeconds[song])})`, String(song))));
+        new Option(`Song ${song + 1} (${formatTime(page.songSeconds[song])})`, String(song))));
     ui.song.disabled = info.subsongs === 0;
     ui.stereo.value = String(stereoModeOf(page.player));
     ui.stereo.disabled = info.format !== 'AHX';

@@ -1,4 +1,5 @@
 // The ahx tool: picks the command and sets up what every command needs.
+#include <filesystem>
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -7,12 +8,23 @@
 #include "common/exit_codes.h"
 #include "common/help.h"
 #include "common/interrupt.h"
+#include "common/module_inputs.h"
 #include "common/text_output.h"
 #include "inspect/inspect_commands.h"
 #include "render/render_command.h"
 #ifdef AHX_TOOL_HAS_PLAY
 #include "play/play_command.h"
 #endif
+
+namespace {
+
+// Standard input, or a file or folder that is there.
+bool IsModuleArgument(std::string_view argument) {
+    std::error_code error;
+    return argument == kStandardInput || std::filesystem::exists(std::string(argument), error);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
@@ -29,12 +41,15 @@ int main(int argc, char** argv) {
         std::cout << "ahx " << ahx_version_string() << '\n';
         return kExitSuccess;
     }
-    if (command != "render" && command != "info" && command != "check" && command != "play") {
+    // `ahx FILE...` plays, as players do; a command's name is the command even where a file has it.
+    const bool isCommand = command == "render" || command == "info" || command == "check" || command == "play";
+    const bool playsFiles = !isCommand && IsModuleArgument(command);
+    if (!isCommand && !playsFiles) {
         std::cerr << "ahx: unknown command " << Printable(std::string(command)) << " (see ahx --help)\n";
         return kExitUsage;
     }
 
-    const std::vector<std::string_view> rest(arguments.begin() + 1, arguments.end());
+    const std::vector<std::string_view> rest(arguments.begin() + (playsFiles ? 0 : 1), arguments.end());
     if (command == "info") return RunInfo(rest);
     if (command == "check") return RunCheck(rest);
     // Info and check write nothing and keep the default, immediate end on Ctrl-C.

@@ -1,6 +1,7 @@
 // What ahx_check reports for modules built to carry one fault each, with the place worked out by
 // hand from the file layouts, and how ahx_summarise_song says a song goes on.
 #include <string>
+#include <tuple>
 
 #include "library_support.h"
 
@@ -181,7 +182,8 @@ TEST(LibraryCheck, FindingTextsNameEveryKind) {
     }
 }
 
-TEST(LibrarySong, SummaryTellsHowTheSongGoesOnAndTheChannelsItUses) {
+// The song's length agrees: a song that stops is over where it stops; only the cap is not its own.
+TEST(LibrarySong, SummaryAndLengthTellHowTheSongGoesOnAndTheChannelsItUses) {
     constexpr uint64_t T = 882;  // frames per tick at 44100 Hz
     const BuiltStep note{.note = 25, .instrument = 1};
     const BuiltStep stop{.command1 = 0xF, .param1 = 0};
@@ -210,6 +212,10 @@ TEST(LibrarySong, SummaryTellsHowTheSongGoesOnAndTheChannelsItUses) {
         EXPECT_EQ(got.position, c.expected.position);
         EXPECT_EQ(got.row, c.expected.row);
         EXPECT_EQ(got.channels_used, c.expected.channels_used);
+        ahx_length length{};
+        ASSERT_EQ(ahx_measure_song(player.get(), 0, 1, &length), AHX_OK);
+        EXPECT_EQ(std::make_tuple(length.frames, length.ends, length.end),
+                  std::make_tuple(c.expected.frames, int{c.expected.end != AHX_SONG_CUT}, c.expected.end));
         EXPECT_EQ(ahx_summarise_song(player.get(), 1, &got), AHX_ERROR_NO_SUCH_SONG);
     }
 }

@@ -96,7 +96,7 @@ struct Heard {
 
 Frames Expected(const fs::path& folder, const Heard& heard) {
     std::vector<std::string> args = heard.renderArgs;
-    args.insert(args.end(), {"--song", std::to_string(heard.song)});
+    args.insert(args.end(), {"--song", std::to_string(heard.song + 1)});
     Frames frames = ToolRender(folder, heard.file, args);
     if (heard.channels != kAllChannels) {
         frames = MaskedRender(Modules().at(heard.file), heard.song, AHX_LISTENING_STEREO_MODE, heard.channels, frames.size() / 2);
@@ -133,8 +133,8 @@ TEST(Play, EachCommandLineIsHeardAsRenderedWithItsMessagesAndExitCode) {
          {{"busy8.hvl", 0, {}, 0, 1u << 1 | 1u << 7}}},
         {"a playlist of every song, an unreadable file skipped", {"subs.hvl", "text.hvl", "fast.hvl", "--song", "all"}, 2,
          "ahx: text.hvl: not a module (no THX or HVL header)\n", {{"subs.hvl", 0}, {"subs.hvl", 1}, {"fast.hvl", 0}}},
-        {"a file without the song asked for is skipped", {"busy8.hvl", "subs.hvl", "--song", "1"}, 2,
-         "ahx: busy8.hvl: no such subsong 1 (it has only song 0)\n", {{"subs.hvl", 1}}},
+        {"a file without the song asked for is skipped", {"busy8.hvl", "subs.hvl", "--song", "2"}, 2,
+         "ahx: busy8.hvl: no such song 2 (it has only song 1)\n", {{"subs.hvl", 1}}},
         {"a module without a channel named is skipped", {"song.ahx", "busy8.hvl", "--mute", "6"}, 2,
          "ahx: song.ahx: has 4 channels, so --mute and --solo cannot name channel 6\n",
          {{"busy8.hvl", 0, {}, 0, kAllChannels & ~(1u << 5)}}},
@@ -152,7 +152,7 @@ TEST(Play, EachCommandLineIsHeardAsRenderedWithItsMessagesAndExitCode) {
         {"unknown option", {"--bogus"}, 1, "ahx play: unknown option --bogus (see ahx play --help)\n"},
         {"channel out of range", {"--solo", "17"}, 1, "--solo takes channels from 1 to 16 like 1,3-5, not '17'"},
         {"two lengths", {"--seconds", "2", "--loops", "2"}, 1, "give one of them"},
-        {"song out of range", {"--song", "256"}, 1, "--song takes a whole number from 0 to 255"},
+        {"song out of range", {"--song", "257"}, 1, "--song takes a whole number from 1 to 256"},
         {"help", {"--help"}, 0, "", {}, kDiskNow, "Usage: ahx play [FILE...] [OPTION...]"},
     };
     for (const PlayCase& c : cases) {
@@ -292,7 +292,7 @@ TEST(TerminalPlayer, ShowsTheSongAndItsKeysPauseSeekChangeSongAndQuit) {
             return std::all_of(parts.begin(), parts.end(), [&](const std::string& part) { return Contains(screen, part); });
         });
     };
-    ASSERT_TRUE(shows({"[1/2]  keys.hvl", "Key Test   HVL version 1, 4 channels   main song (+2 subsongs)", "q quit"}))
+    ASSERT_TRUE(shows({"[1/2]  keys.hvl", "Key Test   HVL version 1, 4 channels   song 1 of 3", "q quit"}))
         << screen;
     EXPECT_TRUE(HasColour(pane.Screen(true)));
     const std::optional<int64_t> first = Clock(screen);
@@ -327,14 +327,14 @@ TEST(TerminalPlayer, ShowsTheSongAndItsKeysPauseSeekChangeSongAndQuit) {
     // A subsong plays to the last position, then from the restart position (0) until it comes
     // back to its first: all eight positions, 61.44 s, whichever it starts at.
     pane.Keys(">");
-    EXPECT_TRUE(shows({"subsong 1 of 2", "0:00.00 / 1:01.44   position 2/8"})) << screen;
+    EXPECT_TRUE(shows({"song 2 of 3", "0:00.00 / 1:01.44   position 2/8"})) << screen;
     pane.Keys(">");
-    EXPECT_TRUE(shows({"subsong 2 of 2", "0:00.00 / 1:01.44   position 5/8"})) << screen;
+    EXPECT_TRUE(shows({"song 3 of 3", "0:00.00 / 1:01.44   position 5/8"})) << screen;
     pane.Keys(">");
     EXPECT_TRUE(shows({"songs are 0 (the main song) to 2"})) << screen;
     pane.Keys("<");
     pane.Keys("<");
-    EXPECT_TRUE(shows({"main song (+2 subsongs)", "0:00.00 / 1:01.44   position 0/8"})) << screen;
+    EXPECT_TRUE(shows({"song 1 of 3", "0:00.00 / 1:01.44   position 0/8"})) << screen;
 
     pane.Keys("n");
     EXPECT_TRUE(shows({"[2/2]  song.ahx", "AHX revision 1, 4 channels"})) << screen;

@@ -274,7 +274,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "fast.hvl", "-o", "a.raw"}, 0, "", "", {{"a.raw", 0, 96 * 220, "fast.hvl"}}},
         {{"render", "three.hvl", "--rate", "22050", "-o", "-"}, 0, "", "", {{"-", 0, 72 * 441, "three.hvl", 22050}}},
         {{"render", "two.ahx", "--seconds=.5", "--rate=8000"}, 0, "", "", {{"two.wav", W, 4000, "two.ahx", 8000}}},
-        {{"render", "subs.hvl", "--song", "1"}, 0, "", "", {{"subs.wav", W, 72 * T, "subs.hvl", 44100, 1}}},
+        {{"render", "subs.hvl", "--song", "2"}, 0, "", "", {{"subs.wav", W, 72 * T, "subs.hvl", 44100, 1}}},
         {{"render", "two.ahx", "--stereo", "4"}, 0, "", "", {{"two.wav", W, 48 * T, "two.ahx", 44100, 0, 4}}},
         {{"render", "two.ahx", "--stereo", "0", "-o", "plugin.wav"}, 0, "", "", {{"plugin.wav", W, 48 * T, "two.ahx", 44100, 0, 0}}},
         // HVL songs carry their own stereo mode and ignore --stereo.
@@ -285,8 +285,8 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "band.hvl", "--stems", "--mute", "2"}, 0, "", "band-ch2.wav: 0:00.96, 42336 frames at 44100 Hz, peak silent",
          Stems("band-", ".wav", W, 48 * T, "band.hvl", 6, 0, 0b111101)},
         {{"render", "subs.hvl", "--song", "all", "--stems", "-o", "st/", "--format", "aiff"}, 0, "", "",
-         Joined(Stems("st/subs-song0-", ".aiff", A, 72 * T, "subs.hvl", 4),
-                Stems("st/subs-song1-", ".aiff", A, 72 * T, "subs.hvl", 4, 1))},
+         Joined(Stems("st/subs-song1-", ".aiff", A, 72 * T, "subs.hvl", 4),
+                Stems("st/subs-song2-", ".aiff", A, 72 * T, "subs.hvl", 4, 1))},
         {{"render", "two.ahx", "--stems", "-o", "parts.flac"}, 0, "", "", Stems("parts-", ".flac", F, 48 * T, "two.ahx", 4)},
         {{"render", "band.hvl", "--solo", "1,3-4", "-o", "solo.flac"}, 0, "", "",
          {{.file = "solo.flac", .format = F, .frames = 48 * T, .input = "band.hvl", .mask = 0b1101}}},
@@ -312,13 +312,13 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         // The interrupt comes early in a day-long render; no unfinished file stays behind.
         {{"render", "three.hvl", "--seconds", "86400", "-o", "long.wav"}, 130,
          "ahx: interrupted; the unfinished output was removed", "", {}, 0, kInterrupted},
-        // x/subs.hvl would land on new/subs.flac too; the first input's output stands.
+        // x/subs.hvl would land on new/subs.flac too; it takes the next free name.
         {{"render", "subs.hvl", "text.hvl", "two.ahx", "x/subs.hvl", "-o", "new/", "--format", "flac"}, 2,
-         "ahx: text.hvl: not a module (no THX or HVL header)\n"
-         "ahx: new/subs.flac: written already in this run from another input; render it separately\n",
-         "new/two.flac", {{"new/subs.flac", F, 72 * T, "subs.hvl"}, {"new/two.flac", F, 48 * T, "two.ahx"}}},
+         "ahx: text.hvl: not a module (no THX or HVL header)\n", "new/two.flac",
+         {{"new/subs.flac", F, 72 * T, "subs.hvl"}, {"new/two.flac", F, 48 * T, "two.ahx"},
+          {"new/subs-2.flac", F, 24 * T, "x/subs.hvl"}}},
         {{"render", "subs.hvl", "--song", "all", "-o", "all"}, 0, "", "",
-         {{"all/subs-song0.wav", W, 72 * T, "subs.hvl"}, {"all/subs-song1.wav", W, 72 * T, "subs.hvl", 44100, 1}}},
+         {{"all/subs-song1.wav", W, 72 * T, "subs.hvl"}, {"all/subs-song2.wav", W, 72 * T, "subs.hvl", 44100, 1}}},
         // The bundled song: 14 positions of 32 steps at tempo 6 before it comes back to position 2.
         {{"render"}, 0, "", "demo.wav: 0:53.76, 2370816 frames at 44100 Hz, peak -",
          {{"demo.wav", W, 14 * 32 * 6 * T, "demo.hvl"}}},
@@ -329,7 +329,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "--rate", "7999"}, 1, "--rate takes a whole number from 8000 to 192000", ""},
         {{"render", "--rate"}, 1, "--rate needs a value", ""},
         {{"render", "--stereo", "5"}, 1, "--stereo takes a whole number from 0 to 4", ""},
-        {{"render", "--song", "x"}, 1, "--song takes a whole number from 0 to 255", ""},
+        {{"render", "--song", "x"}, 1, "--song takes a whole number from 1 to 256", ""},
         {{"render", "--seconds", "abc"}, 1, "--seconds takes a number of seconds", ""},
         {{"render", "--seconds", "-1"}, 1, "--seconds takes a number of seconds", ""},
         {{"render", "--fade", "nan"}, 1, "--fade takes a number of seconds", ""},
@@ -350,7 +350,6 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "--force=yes"}, 1, "--force takes no value", ""},
         {{"render", "a.hvl", "b.hvl", "-o", "-"}, 1, "-o - writes one song", ""},
         {{"render", "--song", "all", "-o", "-"}, 1, "-o - writes one song", ""},
-        {{"render", "-o", "-", "--format", "wav"}, 1, "-o - writes raw samples", ""},
         {{"render", "a.hvl", "b.hvl", "-o", "x.wav"}, 1, "give a folder", ""},
         {{"info"}, 1, "ahx info: which file?", ""},
         {{"info", "--bogus", "a.hvl"}, 1, "ahx info: unknown option --bogus", ""},
@@ -362,7 +361,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "long.hvl"}, 2, "ahx: long.hvl: too many positions: 1001, at most 1000", ""},
         {{"info", "wide.hvl"}, 2, "ahx: wide.hvl: too many channels: 17, at most 16", ""},
         {{"info", "huge.hvl"}, 2, "ahx: huge.hvl: not a module (larger than 16 MiB)", ""},
-        {{"render", "--song", "2"}, 2, "ahx: (demo song): no such subsong 2", ""},
+        {{"render", "--song", "2"}, 2, "ahx: (demo song): no such song 2 (it has only song 1)", ""},
         {{"render", "three.hvl", "-o", "no/such/folder/x.wav"}, 2, "ahx: no/such/folder/x.wav: cannot write", ""},
         {{"render", "three.hvl", "-o", "kept.wav"}, 2, "ahx: kept.wav: already exists (use --force", ""},
         {{"info", "--json", "missing.hvl", "three.hvl"}, 2, "ahx: missing.hvl: not found", "{\"file\":\"three.hvl\","},
@@ -375,18 +374,18 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          "{\"file\":\"subs.hvl\",\"format\":\"HVL\",\"version\":1,\"title\":\"Q\\\"B\\\\C\\u0001\xC2\x9B\xC3\xA9\","
          "\"channels\":4,\"positions\":3,\"restartPosition\":0,\"trackLength\":4,\"tracks\":2,\"speedHz\":50,"
          "\"stereoMode\":0,\"mixGainPercent\":100,\"songs\":["
-         "{\"song\":0,\"startPosition\":0,\"frames\":63504,\"seconds\":1.440,\"ends\":true,\"end\":\"loops\","
+         "{\"song\":1,\"startPosition\":0,\"frames\":63504,\"seconds\":1.440,\"ends\":true,\"end\":\"loops\","
          "\"endPosition\":0,\"endRow\":0,\"channelsUsed\":[1]},"
-         "{\"song\":1,\"startPosition\":2,\"frames\":63504,\"seconds\":1.440,\"ends\":true,\"end\":\"loops\","
+         "{\"song\":2,\"startPosition\":2,\"frames\":63504,\"seconds\":1.440,\"ends\":true,\"end\":\"loops\","
          "\"endPosition\":2,\"endRow\":0,\"channelsUsed\":[1]}],"
          "\"instruments\":[{\"number\":1,\"name\":\"tone\"}]}\n"},
         {{"info", "subs.hvl"}, 0, "",
          "subs.hvl\n  format        HVL version 1\n  title         Q\"B\\C??\xC3\xA9\n  channels      4\n"
          "  positions     3, restart at 0\n  track length  4 steps\n  tracks        2\n  speed         50 Hz\n"
          "  stereo mode   0\n  mix gain      100 %\n  songs         2\n"
-         "    song 0      starts at position 0, plays 0:01.44, then loops for ever from position 0, row 0; 1 of 4 "
+         "    song 1      starts at position 0, plays 0:01.44, then loops for ever from position 0, row 0; 1 of 4 "
          "channels used\n"
-         "    song 1      starts at position 2, plays 0:01.44, then loops for ever from position 2, row 0; 1 of 4 "
+         "    song 2      starts at position 2, plays 0:01.44, then loops for ever from position 2, row 0; 1 of 4 "
          "channels used\n"
          "  instruments   1\n     1  tone\n"},
         // 255 % is stored as 255 * 256 / 100 = 652 (truncated), which does not divide back evenly.
@@ -395,12 +394,11 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         // AHX files carry no stereo mode; their gain is that of stereo mode 0.
         {{"info", "--json", "two.ahx"}, 0, "", "\"format\":\"AHX\",\"version\":2,"},
         {{"info", "--json", "two.ahx"}, 0, "", "\"stereoMode\":null,\"mixGainPercent\":71,"},
-        // Stuck on tempo 0 from its first step, the song is cut at ten minutes of 44100 frames a second.
+        // Stuck on tempo 0 from its first step, the song is over before it begins.
         {{"info", "--json", "stuck.hvl"}, 0, "",
-         "\"frames\":26460000,\"seconds\":600.000,\"ends\":false,\"end\":\"stops\",\"endPosition\":0,\"endRow\":0,"},
+         "\"frames\":0,\"seconds\":0.000,\"ends\":true,\"end\":\"stops\",\"endPosition\":0,\"endRow\":0,"},
         {{"info", "stuck.hvl"}, 0, "",
-         "song 0      starts at position 0, ends at 0:00.00, stuck on position 0, row 0 (tempo 0; render stops at "
-         "10:00.00); 1 of 4 channels used\n"},
+         "song 1      starts at position 0, ends at 0:00.00, stuck on position 0, row 0 (tempo 0); 1 of 4 channels used\n"},
         {{"info", "--json", "band.hvl"}, 0, "", "\"channelsUsed\":[1,2,3,4,5,6]}"},
 
         // Checks: one line per finding, and exit codes for clean, findings and unreadable.
@@ -410,7 +408,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          "song restarts at 2\n"},
         {{"check", "stuck.hvl"}, 3, "",
          "stuck.hvl: tracks, position 0, channel 1, track 2, row 0: tempo 0 stops the song here for good\n"
-         "stuck.hvl: song 0: never comes back to a played step within 10 minutes; it stops at position 0, row 0\n"},
+         "stuck.hvl: song 1: never comes back to a played step within 10 minutes; it stops at position 0, row 0\n"},
         // Three positions of four channels end the HVL sections at 16 + 24: the file ends in the tracks.
         {{"check", "cut.hvl", "restart5.hvl"}, 2, "", "cut.hvl: tracks, offset 0x28: refused: truncated or damaged\n"},
         {{"check", "long.hvl"}, 2, "", "long.hvl: header, offset 0x0: refused: too many positions: 1001, at most 1000\n"},
@@ -420,9 +418,10 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          "\"section\":\"header\",\"offset\":8,\"found\":5,\"used\":2,\"message\":\"restart position 5 is beyond "
          "the positions; the song restarts at 2\"}]}\n"},
         {{"check", "--json", "text.hvl", "missing.hvl"}, 2, "ahx: missing.hvl: not found",
-         "{\"file\":\"text.hvl\",\"result\":\"unreadable\",\"findings\":[{\"kind\":\"refused\",\"section\":"
+         "{\"file\":\"text.hvl\",\"result\":\"unreadable\",\"reason\":\"not a module (no THX or HVL header)\","
+         "\"findings\":[{\"kind\":\"refused\",\"section\":"
          "\"header\",\"offset\":0,\"message\":\"refused: not a module (no THX or HVL header)\"}]}\n"
-         "{\"file\":\"missing.hvl\",\"result\":\"unreadable\",\"findings\":[]}\n"},
+         "{\"file\":\"missing.hvl\",\"result\":\"unreadable\",\"reason\":\"not found\",\"findings\":[]}\n"},
         {{"check"}, 1, "ahx check: which file?", ""},
         {{"check", "--bogus", "a.hvl"}, 1, "ahx check: unknown option --bogus", ""},
         {{"check", "--help"}, 0, "", "Usage: ahx check"},
@@ -521,7 +520,7 @@ TEST(Tool, EachFormatReadsBackWithItsSamplesAndTags) {
     Scratch folder;
     // Six channels panned hard left and right, so that a codec's stereo handling shows.
     const Bytes band = BuildModule(With(CountedSong(ModuleFormat::kHvl, 2, 6), [](auto& s) {
-        s.name = "Band \xE9", s.channelCount = 6, s.stereoMode = 4;
+        s.name = "Band\x07 \xE9", s.channelCount = 6, s.stereoMode = 4;  // a control byte, shown as a question mark
     }));
     WriteBytes(folder / "band.hvl", band);
     const std::string software = std::string("ahx ") + ahx_version_string();
@@ -584,8 +583,8 @@ TEST(Tool, EachFormatReadsBackWithItsSamplesAndTags) {
             }
             EXPECT_LT(worstDecibels, f.levelDecibels);
         }
-        EXPECT_EQ(Tag(folder / name, SF_STR_TITLE), "Band \xC3\xA9");
-        EXPECT_EQ(Tag(folder / name, SF_STR_COMMENT), "HVL version 1, song 0 of 1");
+        EXPECT_EQ(Tag(folder / name, SF_STR_TITLE), "Band? \xC3\xA9");
+        EXPECT_EQ(Tag(folder / name, SF_STR_COMMENT), "HVL version 1, song 1 of 1");
         if (f.holdsSoftware) {
             EXPECT_TRUE(Tag(folder / name, SF_STR_SOFTWARE).starts_with(software));
         }
@@ -598,8 +597,8 @@ TEST(Tool, EachFormatReadsBackWithItsSamplesAndTags) {
     }
     // A stem says which channel it holds.
     ASSERT_EQ(std::get<0>(RunTool({"render", "band.hvl", "--stems", "-o", "part.flac"}, folder.path)), 0);
-    EXPECT_EQ(Tag(folder / "part-ch3.flac", SF_STR_COMMENT), "HVL version 1, song 0 of 1, channel 3 of 6");
-    EXPECT_EQ(Tag(folder / "part-ch3.flac", SF_STR_TITLE), "Band \xC3\xA9");
+    EXPECT_EQ(Tag(folder / "part-ch3.flac", SF_STR_COMMENT), "HVL version 1, song 1 of 1, channel 3 of 6");
+    EXPECT_EQ(Tag(folder / "part-ch3.flac", SF_STR_TITLE), "Band? \xC3\xA9");
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ export async function loadEngine() {
 
 // `ahx render` of one song once through, as raw 16-bit stereo samples.
 export function nativeRender(file, { song = 0, rate = 44100, stereo = 0 } = {}) {
-    const args = ['render', file, '--song', String(song), '--rate', String(rate), '--stereo', String(stereo), '-o', '-'];
+    // The tool counts songs from 1, the library from 0.
+    const args = ['render', file, '--song', String(song + 1), '--rate', String(rate), '--stereo', String(stereo), '-o', '-'];
     const bytes = execFileSync(tool, args, { maxBuffer: 1 << 28, stdio: ['ignore', 'pipe', 'pipe'] });
     return new Int16Array(bytes.buffer, bytes.byteOffset, bytes.byteLength / 2);
 }

@@ -1,5 +1,7 @@
 // `ahx check`: what the library mends or refuses in a module, one line per finding with its place.
+#include <algorithm>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -10,6 +12,7 @@
 #include "inspect/finding_text.h"
 #include "inspect/file_list_options.h"
 #include "inspect/inspect_commands.h"
+#include "inspect/unreadable.h"
 
 namespace {
 
@@ -23,13 +26,47 @@ extern "C" void Collect(void* context, const ahx_finding* finding) {
 
 enum class Verdict { kClean, kFindings, kUnreadable };
 
-Verdict CheckFile(const std::string& path, bool json) {
+// Without --all, a kind's findings after this many are counted, not shown.
+constexpr size_t kShownPerKind = 3;
+
+// "12 findings: 9 note-out-of-range, 3 jump-beyond-end", kinds in the order they came.
+std::string KindCounts(const std::vector<ahx_finding>& findings) {
+    std::vector<std::pair<ahx_finding_kind, size_t>> counts;
+    for (const ahx_finding& finding : findings) {
+        auto kind = std::find_if(counts.begin(), counts.end(), [&](const auto& c) { return c.first == finding.kind; });
+        if (kind == counts.end()) kind = counts.insert(counts.end(), {finding.kind, 0});
+        ++kind->second;
+    }
+    std::string text = std::to_string(findings.size()) + (findings.size() == 1 ? " finding: " : " findings: ");
+    for (size_t i = 0; i < counts.size(); ++i) {
+        text += (i ? ", " : "") + std::to_string(counts[i].second) + " " + ahx_finding_name(counts[i].first);
+    }
+    return text;
+}
+
+void PrintText(const std::string& path, const std::vector<ahx_finding>& findings, const ahx_probe_info& header,
+               bool all) {
+    const std::string file = Printable(path);
+    std::map<ahx_finding_kind, size_t> seen;
+    for (const ahx_finding& finding : findings) {
+        if (!all && ++seen[finding.kind] > kShownPerKind) continue;
+        std::cout << file << ": " << FindingPlace(finding) << ": " << FindingMessage(finding, header) << '\n';
+    }
+    for (const auto& [kind, count] : seen) {
+        if (count <= kShownPerKind) continue;
+        std::cout << file << ": " << count - kShownPerKind << " more " << ahx_finding_name(kind)
+                  << " not shown (--all shows every one)\n";
+    }
+    if (!findings.empty()) std::cout << file << ": " << KindCounts(findings) << '\n';
+}
+
+Verdict CheckFile(const std::string& path, bool json, bool all) {
     ModuleFile module;
     try {
         module = ReadModuleBytes(path);
     } catch (const FileError& error) {
         std::cerr << "ahx: " << Printable(error.what()) << '\n';
-        if (json) std::cout << "{\"file\":" << JsonString(path) << ",\"result\":\"unreadable\",\"findings\":[]}\n";
+        if (json) std::cout << UnreadableJsonStart(path, ReasonWithoutFile(error.what(), path)) << ",\"findings\":[]}\n";
         return Verdict::kUnreadable;
     }
     ahx_probe(module.bytes.data(), module.bytes.size(), &module.header);
@@ -40,17 +77,17 @@ Verdict CheckFile(const std::string& path, bool json) {
                                                          : Verdict::kFindings;
     if (json) {
         const char* names[] = {"clean", "findings", "unreadable"};
-        std::cout << "{\"file\":" << JsonString(path) << ",\"result\":\"" << names[static_cast<int>(verdict)]
-                  << "\",\"findings\":[";
+        std::cout << (verdict == Verdict::kUnreadable
+                          ? UnreadableJsonStart(path, RefusalReason(module.header, result))
+                          : "{\"file\":" + JsonString(path) + ",\"result\":\"" + names[static_cast<int>(verdict)] + '"')
+                  << ",\"findings\":[";
         for (size_t i = 0; i < collected.findings.size(); ++i) {
             std::cout << (i ? "," : "") << FindingJson(collected.findings[i], module.header);
         }
         std::cout << "]}\n";
     } else {
         if (verdict == Verdict::kClean) std::cout << Printable(path) << ": no findings\n";
-        for (const ahx_finding& finding : collected.findings) {
-            std::cout << Printable(path) << ": " << FindingPlace(finding) << ": " << FindingMessage(finding, module.header) << '\n';
-        }
+        PrintText(path, collected.findings, module.header, all);
     }
     std::cout.flush();
     return verdict;
@@ -65,7 +102,7 @@ int RunCheck(const std::vector<std::string_view>& arguments) {
     const bool json = options.json;
     bool unreadable = false, findings = false;
     for (const std::string& file : files) {
-        const Verdict verdict = CheckFile(file, json);
+        const Verdict verdict = CheckFile(file, json, options.all);
         unreadable |= verdict == Verdict::kUnreadable;
         findings |= verdict == Verdict::kFindings;
     }

@@ -8,6 +8,7 @@
 struct FileListOptions {
     std::vector<std::string> files;
     bool json = false;
+    bool all = false;  // check: every finding, not only the first few of each kind
 };
 
 // Reads `ahx COMMAND [--json] FILE...`. Returns an exit code when the command is done already:

@@ -1,13 +1,14 @@
 #include "play/play_options.h"
 
 #include "play/sound_device.h"
+#include "common/module_inputs.h"
 
 PlayOptions ParsePlayOptions(const std::vector<std::string_view>& arguments) {
     PlayOptions options;
     ArgumentCursor cursor(arguments);
     while (const auto argument = cursor.Next()) {
         const std::string_view a = *argument;
-        if (cursor.OptionsEnded() || !a.starts_with("-")) {
+        if (cursor.OptionsEnded() || a == "-" || !a.starts_with("-")) {
             options.files.emplace_back(a);
         } else if (ParseSongOption(cursor, a, options.songs)) {
             continue;
@@ -25,5 +26,6 @@ PlayOptions ParsePlayOptions(const std::vector<std::string_view>& arguments) {
         }
     }
     CheckSongOptions(options.songs);
+    options.files = ExpandModulePaths(options.files);
     return options;
 }

@@ -10,8 +10,10 @@
 #include "common/exit_codes.h"
 #include "common/help.h"
 #include "common/module_file.h"
+#include "common/module_inputs.h"
 #include "common/song_plan.h"
 #include "common/text_output.h"
+#include "render/output_names.h"
 #include "render/output_plan.h"
 #include "render/progress_line.h"
 #include "render/render_options.h"
@@ -122,12 +124,16 @@ bool RenderModule(const ModuleFile& module, const RenderOptions& options, const 
 int RunRender(const std::vector<std::string_view>& arguments) {
     RenderOptions options;
     OutputPlan plan;
+    std::vector<std::string> bases;  // each input's output name, before song, channel and extension
     try {
         options = ParseRenderOptions(arguments);
         if (options.help) {
             std::cout << kRenderHelp;
             return kExitSuccess;
         }
+        const std::vector<ModuleInput> inputs = ExpandModuleInputs(options.files);
+        options.files = ExpandModulePaths(options.files);
+        bases = OutputBases(inputs);
         plan = PlanOutputs(options);
         CheckFormat(options, plan.format);
     } catch (const UsageError& error) {
@@ -147,6 +153,10 @@ int RunRender(const std::vector<std::string_view>& arguments) {
             return kExitFileError;
         }
     }
+    if (std::string why; !plan.toStandardOutput && !plan.file && !CreateOutputFolders(plan.folder, bases, why)) {
+        std::cerr << "ahx: " << Printable(why) << '\n';
+        return kExitFileError;
+    }
 
     const size_t fileCount = options.files.empty() ? 1 : options.files.size();
     ProgressLine progress(fileCount, options.sampleRate);
@@ -156,7 +166,8 @@ int RunRender(const std::vector<std::string_view>& arguments) {
     try {
         for (size_t i = 0; i < fileCount; ++i) {
             try {
-                const ModuleFile module = options.files.empty() ? BundledDemoSong() : ReadModuleFile(options.files[i]);
+                ModuleFile module = options.files.empty() ? BundledDemoSong() : ReadModuleFile(options.files[i]);
+                if (!bases.empty()) module.stem = bases[i];
                 progress.StartFile(i, module.displayName);
                 allGood = RenderModule(module, options, plan, progress, written) && allGood;
             } catch (const FileError& error) {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/song_number.h"
 #include "common/text_output.h"
 #include "play/play_view_text.h"
 #include "play/terminal/pattern_view.h"
@@ -68,11 +69,7 @@ std::string Fit(const std::string& text, int columns, bool utf8) {
     return out;
 }
 
-std::string SongLabel(const PlayView& view) {
-    if (view.song != 0) return "subsong " + std::to_string(view.song) + " of " + std::to_string(view.subsongs);
-    if (view.subsongs == 0) return "main song";
-    return "main song (+" + std::to_string(view.subsongs) + (view.subsongs == 1 ? " subsong)" : " subsongs)");
-}
+std::string SongLabel(const PlayView& view) { return SongOfTotal(view.song, view.subsongs); }
 
 bool Audible(const PlayView& view, uint32_t channel) { return (view.audible >> channel & 1) != 0; }
 
