@@ -69,7 +69,8 @@ describe('the page', { concurrency: true }, () => ENGINES.forEach((engine) => de
             window.fromBase64 = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
         });
         await page.goto(server.url);
-        await page.waitForFunction(() => !document.getElementById('play').disabled);
+        // Open, and measured by the worklet.
+        await page.waitForFunction(() => window.ahxWebPlayer.songFrames.length > 0);
     });
 
     after(async () => {
@@ -152,7 +153,7 @@ describe('the page', { concurrency: true }, () => ENGINES.forEach((engine) => de
     test('the demo song is there when the page opens, plays when asked, and fits its box', async () => {
         assert.equal(await text('#title'), 'Harbour Lights');
         assert.match(await text('#details'), /demo\.hvl · HVL version 1 · 8 channels/);
-        assert.equal(await text('#length'), '0:53');
+        assert.match(await text('#length'), /^0:53\.\d\d$/);
         assert.equal(await page.$$eval('#channels button', (buttons) => buttons.length), 8);
         rate = await page.evaluate(() => window.ahxWebPlayer.context.sampleRate);
 
@@ -240,7 +241,9 @@ describe('the page', { concurrency: true }, () => ENGINES.forEach((engine) => de
         // The tool's libsndfile names itself after the tool's name and version.
         const tags = (list) => Object.fromEntries(Object.entries(chunks(list, 4))
             .map(([id, value]) => [id, value.toString('utf8').replace(/\0+$/, '').replace(/ \(libsndfile-[^)]*\)$/, '')]));
-        assert.deepEqual(tags(ours.LIST), tags(theirs.LIST));
+        // Songs are counted from 1 in the comment, as the library writes it; the tool still counts
+        // from 0 until it takes its comment from the library too, and then this override goes.
+        assert.deepEqual(tags(ours.LIST), { ...tags(theirs.LIST), ICMT: 'HVL version 1, song 2 of 3' });
         const samples = (data) => new Int16Array(Uint8Array.from(data).buffer);  // a copy: data may start at an odd offset
         assert.equal(firstDifference(samples(ours.data), samples(theirs.data)), null);
     });
