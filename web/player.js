@@ -1,18 +1,18 @@
 // The web player page: opens modules from the file picker or a drop (several make a playlist), plays
 // them through the ahx-player AudioWorklet and shows what plays. The main thread keeps its own player
-// of the same module for what the displays read (title, songs, pattern data) and for the WAV download.
-import { loadAhx, Result } from './ahx.js';
+// of the same module for what the displays read (title, songs, pattern data) and for the WAV download;
+// the worklet measures the songs and reports their lengths. Steps, clocks, refusals and the download's
+// comment are the library's texts, as the ahx tool shows them.
+import { Limits, loadAhx, Result } from './ahx.js';
 import { createPatternView } from './pattern-view.js';
 import { wavFile } from './wav.js';
 
 const DEMO_SONG = 'demo.hvl';
-const WAV_RATE = 44100;
+// The rate the ahx tool renders at unless told otherwise.
+const WAV_RATE = Limits.DEFAULT_SAMPLE_RATE;
 const SHORT_SEEK_SECONDS = 5;
 const LONG_SEEK_SECONDS = 30;
-const ALL_VOICES = 0xffff;
-// AHX files carry no stereo setting; mode 2 (pans 64 and 193) gives a stereo image that does not tire
-// headphones. HVL files bring their own.
-const AHX_STEREO_MODE = 2;
+const ALL_VOICES = (1 << Limits.MAX_CHANNELS) - 1;
 // How long audio may take to start before the page says that it did not.
 const AUDIO_START_MS = 1500;
 const NO_AUDIO_TEXT = 'No sound: the browser has no audio output to play through (is a sound device or sound ' +
@@ -31,9 +31,9 @@ const ui = {
 
 // What the page knows; `playing`, `frame`, `position` and `row` come from the worklet's reports.
 const page = {
-    ahx: null, context: null, node: null, module: null, player: null, name: '', songSeconds: [],
+    ahx: null, context: null, node: null, module: null, player: null, name: '', songFrames: [],
     song: 0, playing: false, loop: false, voiceMask: ALL_VOICES, frame: 0, position: 0, row: 0,
-    seeking: false, meters: [], muteButtons: [], ahxStereoMode: AHX_STEREO_MODE, messageKind: '', audioWatch: 0,
+    seeking: false, meters: [], muteButtons: [], ahxStereoMode: Limits.LISTENING_STEREO_MODE, messageKind: '', audioWatch: 0,
     playlist: [], entry: -1,  // the files opened together, and which of them is open
     maskChanges: [],  // { voiceMask, frame } as the worklet applied them, for the browser tests
 };
@@ -42,9 +42,14 @@ window.ahxWebPlayer = page;
 
 const patternView = createPatternView(ui.pattern);
 
-function formatTime(seconds) {
-    const whole = Math.floor(seconds);
-    return `${Math.floor(whole / 60)}:${String(whole % 60).padStart(2, '0')}`;
+// Frames at the audio context's rate as a clock.
+function clock(frames) {
+    return page.ahx.formatClock(frames, page.context.sampleRate);
+}
+
+// The current song's length in seconds; 0 until the worklet has measured it.
+function songSeconds() {
+    return (page.songFrames[page.song] ?? 0) / page.context.sampleRate;
 }
 
 // kind 'audio' marks the message that goes once audio runs.
@@ -60,10 +65,6 @@ function moduleStem(name) {
     return (match ? match[1] ?? match[2] : name.replace(/\.[^.]*$/, '')) || 'module';
 }
 
-function stereoModeOf(player) {
-    return player.info.format === 'AHX' ? page.ahxStereoMode : player.info.stereoMode;
-}
-
 function send(message, transfer) {
     page.node.port.postMessage(message, transfer);
 }
@@ -72,7 +73,9 @@ function send(message, transfer) {
 function openModule(bytes, name, { autoplay }) {
     let player;
     try {
-        player = page.ahx.open(bytes);
+        // At the download's rate: the displays read nothing that depends on it. HVL modules ignore the
+        // stereo mode asked for and bring their own.
+        player = page.ahx.open(bytes, { sampleRate: WAV_RATE, stereoMode: page.ahxStereoMode });
     } catch (error) {
         // A damaged module gets the library's reason alone; only a file of another kind gets the hint.
         const hint = error.code === Result.NOT_A_MODULE || error.code === Result.TOO_LARGE
@@ -91,18 +94,19 @@ function openModule(bytes, name, { autoplay }) {
     page.frame = 0;
     page.position = player.info.songStarts[0];
     page.row = 0;
-    page.songSeconds = player.info.songStarts.map((start, song) => player.songLength(song).seconds);
+    page.songFrames = [];
     showModule();
     sendOpen();
     if (autoplay) play();
     return true;
 }
 
-// Opens the page's module in the worklet at the page's song, mask and stereo mode.
+// Opens the page's module in the worklet at the page's song, mask and stereo mode, with the song
+// lengths when it has measured them already.
 function sendOpen() {
     const copy = page.module.slice(0);
-    send({ type: 'open', bytes: copy, song: page.song, stereoMode: stereoModeOf(page.player), voiceMask: page.voiceMask },
-        [copy.buffer]);
+    send({ type: 'open', bytes: copy, song: page.song, stereoMode: page.player.info.stereoMode, voiceMask: page.voiceMask,
+        lengths: page.songFrames.length > 0 ? page.songFrames : undefined }, [copy.buffer]);
 }
 
 function showModule() {
@@ -112,11 +116,11 @@ function showModule() {
     const version = info.format === 'HVL' ? `version ${info.version}` : `revision ${info.version}`;
     const songs = info.subsongs > 0 ? `, ${info.subsongs + 1} songs` : '';
     ui.details.textContent = `${page.name} · ${info.format} ${version} · ${info.channels} channels${songs} · ` +
-        `${info.positions} positions · replay ${info.speedMultiplier * 50} Hz`;
+        `${info.positions} positions · replay ${info.ticksPerSecond} Hz`;
     ui.song.replaceChildren(...info.songStarts.map((start, song) =>
-        new Option(`Song ${song + 1} (${formatTime(page.songSeconds[song])})`, String(song))));
+        new Option(`Song ${song + 1}`, String(song))));
     ui.song.disabled = info.subsongs === 0;
-    ui.stereo.value = String(stereoModeOf(page.player));
+    ui.stereo.value = String(info.stereoMode);
     ui.stereo.disabled = info.format !== 'AHX';
     ui.play.disabled = false;
     ui.download.disabled = false;
@@ -144,11 +148,19 @@ function buildChannels(count) {
     ui.channels.replaceChildren(...buttons);
 }
 
+// The lengths the worklet measured, beside the songs' names.
+function showLengths(frames) {
+    page.songFrames = frames;
+    Array.from(ui.song.options).forEach((option, song) => {
+        option.textContent = `Song ${song + 1} (${clock(frames[song])})`;
+    });
+    showSong();
+}
+
 function showSong() {
-    const seconds = page.songSeconds[page.song];
     ui.song.value = String(page.song);
-    ui.seek.max = String(seconds);
-    ui.length.textContent = formatTime(seconds);
+    ui.seek.max = String(songSeconds());
+    ui.length.textContent = clock(page.songFrames[page.song] ?? 0);
     ui.previousSong.disabled = page.song === 0;
     ui.nextSong.disabled = page.song >= page.player.info.subsongs;
     showProgress();
@@ -156,9 +168,9 @@ function showSong() {
 
 function showProgress() {
     const seconds = page.frame / page.context.sampleRate;
-    ui.elapsed.textContent = formatTime(seconds);
+    ui.elapsed.textContent = clock(page.frame);
     if (!page.seeking) ui.seek.value = String(seconds);
-    ui.seek.setAttribute('aria-valuetext', `${formatTime(seconds)} of ${ui.length.textContent}`);
+    ui.seek.setAttribute('aria-valuetext', `${ui.elapsed.textContent} of ${ui.length.textContent}`);
     ui.play.classList.toggle('playing', page.playing);
     ui.play.setAttribute('aria-label', page.playing ? 'Pause' : 'Play');
     ui.where.textContent = `position ${page.position}, row ${page.row}`;
@@ -193,7 +205,10 @@ function audioStateChanged() {
 function setStereo() {
     page.ahxStereoMode = Number(ui.stereo.value);
     if (!page.player || page.player.info.format !== 'AHX') return;
-    // The worklet's player is made anew for the new mode and carries on from where it was.
+    // Both players are made anew for the new mode (it is fixed when a module opens); the worklet's
+    // carries on from where it was.
+    page.player.close();
+    page.player = page.ahx.open(page.module, { sampleRate: WAV_RATE, stereoMode: page.ahxStereoMode });
     sendOpen();
     send({ type: 'seek', frame: page.frame });
     if (page.playing) send({ type: 'play' });
@@ -212,7 +227,7 @@ function togglePlay() {
 
 function seekTo(seconds) {
     if (!page.player) return;
-    const clamped = Math.max(0, Math.min(seconds, page.songSeconds[page.song]));
+    const clamped = Math.max(0, Math.min(seconds, songSeconds()));
     page.frame = Math.round(clamped * page.context.sampleRate);
     send({ type: 'seek', frame: page.frame });
     showProgress();
@@ -244,28 +259,24 @@ async function download() {
     ui.download.textContent = 'Rendering…';
     // Let the button show its new text before the render holds the thread for a moment.
     await new Promise((resolve) => setTimeout(resolve, 0));
-    const renderer = page.ahx.open(page.module, { sampleRate: WAV_RATE, stereoMode: stereoModeOf(page.player) });
+    // The page's own player renders: the displays read only what the module holds, not where it plays.
+    const renderer = page.player;
     try {
         renderer.selectSong(page.song);
         renderer.voiceMask = page.voiceMask;
         const samples = renderer.renderInt16(renderer.songLength().frames);
         // The tags and the name the ahx tool gives a render of one song of all.
         const { info } = renderer;
-        const tags = {
-            title: info.title,
-            software: `ahx ${page.ahx.version}`,
-            comment: `${info.format === 'AHX' ? 'AHX revision' : 'HVL version'} ${info.version}, song ${page.song} of ${info.subsongs + 1}`,
-        };
+        const tags = { title: info.title, software: `ahx ${page.ahx.version}`, comment: renderer.describeSong(page.song) };
         const url = URL.createObjectURL(new Blob([wavFile(samples, WAV_RATE, tags)], { type: 'audio/wav' }));
         const link = document.createElement('a');
         link.href = url;
-        link.download = `${moduleStem(page.name)}${info.subsongs > 0 ? `-song${page.song}` : ''}.wav`;
+        link.download = `${moduleStem(page.name)}${info.subsongs > 0 ? `-song${page.song + 1}` : ''}.wav`;
         document.body.appendChild(link);
         link.click();
         link.remove();
         setTimeout(() => URL.revokeObjectURL(url), 60000);
     } finally {
-        renderer.close();
         ui.download.disabled = false;
         ui.download.textContent = 'Download WAV';
     }
@@ -312,6 +323,9 @@ function receive({ data }) {
             page.row = data.row;
             showProgress();
             showLevels(data.levels);
+            break;
+        case 'opened':
+            showLengths(data.lengths);
             break;
         case 'mask':
             page.maskChanges.push({ voiceMask: data.voiceMask, frame: data.frame });
@@ -372,7 +386,7 @@ function wireControls() {
     ui.nextFile.addEventListener('click', () => openEntry(page.entry + 1));
     page.context.addEventListener('statechange', audioStateChanged);
     ui.download.addEventListener('click', download);
-    ui.seek.addEventListener('input', () => { page.seeking = true; ui.elapsed.textContent = formatTime(Number(ui.seek.value)); });
+    ui.seek.addEventListener('input', () => { page.seeking = true; ui.elapsed.textContent = clock(Number(ui.seek.value) * page.context.sampleRate); });
     ui.seek.addEventListener('change', () => { page.seeking = false; seekTo(Number(ui.seek.value)); });
     document.addEventListener('keydown', onKey);
     // A file dropped anywhere on the page opens; the page shows where it may go while dragging.

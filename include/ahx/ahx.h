@@ -248,6 +248,12 @@ AHX_API ahx_result ahx_set_metering(ahx_player* player, int enabled);
  * needed). AHX_ERROR_INVALID_ARGUMENT for a sample_rate of 0, or a NULL or too small text. */
 AHX_API ahx_result ahx_format_clock(uint64_t frames, uint32_t sample_rate, char* text, size_t size);
 
+/* What a rendering of song (0 to subsongs) carries as its comment, songs counted from 1 as a
+ * listener counts them: "HVL version 1, song 1 of 3", "AHX revision 0, song 2 of 2". Into text
+ * (size bytes, at most AHX_TEXT_BYTES needed). AHX_ERROR_NO_SUCH_SONG for a song above subsongs;
+ * AHX_ERROR_INVALID_ARGUMENT for a NULL player, a NULL or too small text. */
+AHX_API ahx_result ahx_describe_song(const ahx_player* player, uint32_t song, char* text, size_t size);
+
 /* How a song goes on after playing once through: it comes back to a step it has played and loops
  * for ever, it stops on a step (a tempo of 0 holds it there for good), or neither happens within
  * AHX_LENGTH_CAP_SECONDS. */

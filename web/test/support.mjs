@@ -4,15 +4,15 @@ import { execFileSync, spawn } from 'node:child_process';
 import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
-
-import { loadAhx } from '../ahx.js';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 
 export const repo = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 export const nativeBuild = process.env.AHX_BUILD_DIR ?? path.join(repo, 'build');
 export const tool = path.join(nativeBuild, 'ahx');
 export const site = path.join(process.env.AHX_WEB_BUILD_DIR ?? path.join(repo, 'build-web'), 'site');
 export const webBuild = path.dirname(site);
+// ahx.js as the build gathered it, beside the layout the build writes from the header.
+export const { AhxError, loadAhx, Result } = await import(pathToFileURL(path.join(site, 'ahx.js')).href);
 
 // A fresh folder with the test modules and the two demo songs, removed by the returned function.
 export function writeModules() {
