@@ -32,12 +32,6 @@ ModuleDescription WithStep(ModuleDescription song, uint32_t position, uint32_t c
     return song;
 }
 
-template <typename Change>
-ModuleDescription With(ModuleDescription song, Change change) {
-    change(song);
-    return song;
-}
-
 constexpr uint32_t N = AHX_NOWHERE;
 
 // The fields a row expects; everything else must be AHX_NOWHERE (or 0 for found and used).
@@ -173,14 +167,6 @@ TEST(LibraryCheck, EachFaultIsReportedOnceWithItsPlace) {
     }
 }
 
-TEST(LibraryCheck, FindingTextsNameEveryKind) {
-    EXPECT_STREQ(ahx_finding_text(AHX_FINDING_TEMPO_ZERO), "tempo 0 stops the song");
-    EXPECT_STREQ(ahx_finding_text(AHX_FINDING_SONG_NEVER_REPEATS), "song never comes back to a played step");
-    for (int kind = AHX_FINDING_REFUSED; kind <= AHX_FINDING_TRAILING_BYTES; ++kind) {
-        EXPECT_STRNE(ahx_finding_text(static_cast<ahx_finding_kind>(kind)), "unknown finding") << kind;
-    }
-}
-
 TEST(LibrarySong, SummaryTellsHowTheSongGoesOnAndTheChannelsItUses) {
     constexpr uint64_t T = 882;  // frames per tick at 44100 Hz
     const BuiltStep note{.note = 25, .instrument = 1};
@@ -226,10 +212,6 @@ TEST(LibrarySong, SummaryLeavesPlaybackWhereItWas) {
     pieces.insert(pieces.end(), rest.begin(), rest.end());
     EXPECT_TRUE(pieces == whole);
 }
-
-}  // namespace
-
-namespace {
 
 // Every cut of a module and a flip of every byte: the check agrees with ahx_open on whether it
 // opens, reports a refusal exactly when it does not, and reads nothing outside the bytes given.

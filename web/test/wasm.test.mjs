@@ -208,13 +208,7 @@ describe('what a module holds', () => {
 describe('refusals and their reasons', () => {
     const songsHvl = () => readFileSync(modules.file('songs.hvl'));
     const rows = [
-        { name: 'text is not a module', bytes: () => new TextEncoder().encode('Hello, this is no module'),
-            code: Result.NOT_A_MODULE, message: 'not a module' },
-        { name: 'an empty file', bytes: () => new Uint8Array(0), code: Result.NOT_A_MODULE, message: 'not a module' },
-        { name: 'a module cut short', bytes: () => songsHvl().subarray(0, 100), code: Result.TRUNCATED,
-            message: 'truncated or damaged' },
-        { name: 'an HVL version above 1', bytes: () => { const b = songsHvl(); b[3] = 2; return b; },
-            code: Result.UNSUPPORTED_VERSION, message: 'unsupported version' },
+        // Which files are refused is the library's table; here only that reason and numbers come through.
         { name: 'one position too many, with both numbers', bytes: () => readFileSync(modules.file('too-many-positions.hvl')),
             code: Result.TOO_MANY_POSITIONS, message: 'too many positions: 1001, at most 1000' },
         { name: 'a rate below 8000 Hz', bytes: songsHvl, options: { sampleRate: 7999 }, code: Result.INVALID_ARGUMENT,
