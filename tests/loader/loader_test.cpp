@@ -12,6 +12,7 @@
 
 #include "builder/module_builder.h"
 #include "loader/tune.h"
+#include "tests/support/engine_render.h"
 #include "waves/wave_bank.h"
 
 namespace {
@@ -19,11 +20,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Ints = std::vector<int>;
 using Names = std::vector<std::string>;
-using TunePtr = std::unique_ptr<Tune, decltype(&FreeTune)>;
-
-TunePtr LoadBytes(const Bytes& bytes, int32_t stereoMode = 0) {
-    return TunePtr(LoadTune(bytes.data(), static_cast<uint32_t>(bytes.size()), stereoMode, 44100), &FreeTune);
-}
 TunePtr LoadBuilt(const ModuleDescription& d, int32_t stereoMode = 0) { return LoadBytes(BuildModule(d), stereoMode); }
 Bytes Prefix(const Bytes& bytes, size_t length) { return Bytes(bytes.begin(), bytes.begin() + long(length)); }
 uint32_t NameTableOffset(const Bytes& bytes) { return (uint32_t{bytes[4]} << 8) | bytes[5]; }
