@@ -44,7 +44,7 @@ loader-undefined-instrument @@ loader @@ step.instrument > tune->instrumentCount
 replay-fine-slide-sign @@ replay @@ voice->periodOffset - x @@ voice->periodOffset + x
 replay-master-volume @@ replay @@ param - 0x50 @@ param - 0x4F
 replay-note-cut-bound @@ replay @@ ticks >= tune->tempo @@ ticks > tune->tempo
-replay-held-transpose-version @@ replay @@ tune->formatVersion != 0 @@ tune->formatVersion >= 0
+replay-held-transpose-version @@ replay @@ x == 1 && tune->formatVersion != 0 @@ x == 1
 replay-track-break-row @@ replay @@ step < tune->trackLength ? step : 0 @@ step < tune->trackLength ? step + 1 : 0
 replay-next-track-wrap @@ replay @@ tune->positionCount ? 0 : tune->positionIndex + 1 @@ tune->positionCount ? tune->positionIndex : tune->positionIndex + 1
 replay-vibrato-shift @@ replay @@ (sine * voice->vibratoDepth) >> 7 @@ (sine * voice->vibratoDepth) >> 6
