@@ -54,7 +54,7 @@ replay-missed-step-reset @@ replay @@     tune->nextStepIndex = 0;
 mixer-ring-shift @@ mixer @@ * samples[position >> 16]) >> 7) @@ * samples[position >> 16]) >> 6)
 mixer-stem-gain-shift @@ mixer @@ (static_cast<int64_t>(sum) * mixGain) >> 8 @@ (static_cast<int64_t>(sum) * mixGain) >> 7
 mixer-swapped-halves @@ mixer @@ leftHalf | rightHalf << 16 : @@ rightHalf | leftHalf << 16 :
-mixer-pan-term @@ mixer @@ right[i] += (int32_t{values[i]} * scaleRight) >> 7; @@ right[i] += (int32_t{values[i]} * scaleLeft) >> 7;
+mixer-right-shift @@ mixer @@ right[i] += (int32_t{values[i]} * scaleRight) >> 7; @@ right[i] += (int32_t{values[i]} * scaleRight) >> 8;
 lib-select-song-bound @@ lib @@ song > player->tune->subsongCount @@ song >= player->tune->subsongCount
 lib-restart-frame-reset @@ lib @@     player->frame = 0;
  @@ 
