@@ -147,6 +147,8 @@ TEST(LibraryModule, SongLengthsAreWorkedOutFromTheSteps) {
         {"jump back", WithCommand(four, 2, 3, 0xB, 0), 72},
         // B01 on step 1 of position 2: positions 0 and 1, then two steps of position 2.
         {"jump from mid-position", WithCommand(four, 2, 1, 0xB, 1), 60},
+        // D02 on position 0 lands on row 2 of position 1, whose B00 goes back to row 0 of position 0.
+        {"break, then jump", WithCommand(WithCommand(four, 0, 0, 0xD, 2), 1, 2, 0xB, 0), 12},
     };
     for (const auto& c : commands) {
         const PlayerPtr player = OpenPlayer(BuildModule(c.song));
