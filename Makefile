@@ -35,7 +35,7 @@ test-sanitize: deps
 # renders a few hundred per input, so an input still running after FUZZ_TIMEOUT seconds is a hang.
 FUZZ_SECONDS ?= 60
 FUZZ_TIMEOUT ?= 10
-FUZZ_TARGETS = fuzz_load_tune fuzz_built_song fuzz_plugin_host fuzz_library_api
+FUZZ_TARGETS = fuzz_built_song fuzz_plugin_host fuzz_library_api
 fuzz: deps
 	$(CONFIGURE_SANITIZE)
 	cmake --build build-asan -j $(JOBS) --target fuzz_all

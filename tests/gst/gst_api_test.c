@@ -59,12 +59,12 @@ static void Finish(GstElement* pipeline) {
     gst_object_unref(pipeline);
 }
 
-/* Song 1 of songs.hvl, chosen while paused, then a seek to 1 s: the samples of `ahx render --song 1
- * --start 1`, as floats (the 16-bit samples divided by 32768). */
+/* Subsong 1 of songs.hvl (the tool's song 2), chosen while paused, then a seek to 1 s: the samples
+ * of `ahx render --song 2 --start 1`, as floats (the 16-bit samples divided by 32768). */
 static void SubsongAndSeekMatchRender(const char* tool, const char* folder) {
     gchar* songs = g_build_filename(folder, "songs.hvl", NULL);
     gchar* raw = g_build_filename(folder, "start.raw", NULL);
-    gchar* command = g_strdup_printf("'%s' render '%s' --song 1 --start 1 --force -o '%s'", tool, songs, raw);
+    gchar* command = g_strdup_printf("'%s' render '%s' --song 2 --start 1 --force -o '%s'", tool, songs, raw);
     gint status = 0;
     gchar* expected = NULL;
     gsize expected_bytes = 0;
@@ -87,10 +87,10 @@ static void SubsongAndSeekMatchRender(const char* tool, const char* folder) {
     const gint16* want = (const gint16*)expected;
     const float* samples = (const float*)got->data;
     const gsize count = expected_bytes / sizeof(gint16);
-    Expect(got->len == count * sizeof(float), "as many samples as ahx render --song 1 --start 1");
+    Expect(got->len == count * sizeof(float), "as many samples as ahx render --song 2 --start 1");
     gsize differing = 0;
     for (gsize i = 0; i < count && i < got->len / sizeof(float); ++i) differing += samples[i] != want[i] / 32768.0f;
-    Expect(differing == 0, "the samples of ahx render --song 1 --start 1");
+    Expect(differing == 0, "the samples of ahx render --song 2 --start 1");
     g_byte_array_unref(got);
     Finish(pipeline);
     g_free(description);

@@ -30,7 +30,7 @@ same_samples() {
 hvl=$source/demo/demo.hvl ahx=$source/demo/jingle.ahx songs=$modules/songs.hvl
 same_samples hvl "$hvl" filesrc location="$hvl" ! decodebin ! audioconvert ! wavenc ! filesink location="$work/hvl.wav"
 same_samples ahx "$ahx" filesrc location="$ahx" ! decodebin ! audioconvert ! wavenc ! filesink location="$work/ahx.wav"
-same_samples subsong "$songs --song 2" \
+same_samples subsong "$songs --song 3" \
   filesrc location="$songs" ! ahxdec current-subsong=2 ! audioconvert ! wavenc ! filesink location="$work/subsong.wav"
 same_samples width "$ahx --stereo 4 --separation 60" \
   filesrc location="$ahx" ! ahxdec stereo-mode=4 separation=60 ! wavenc ! filesink location="$work/width.wav"

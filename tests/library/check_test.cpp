@@ -33,12 +33,6 @@ ModuleDescription WithStep(ModuleDescription song, uint32_t position, uint32_t c
     return song;
 }
 
-template <typename Change>
-ModuleDescription With(ModuleDescription song, Change change) {
-    change(song);
-    return song;
-}
-
 constexpr uint32_t N = AHX_NOWHERE;
 
 // The fields a row expects; everything else must be AHX_NOWHERE (or 0 for found and used).
@@ -131,8 +125,8 @@ TEST(LibraryCheck, EachFaultIsReportedOnceWithItsPlace) {
            .found = 130, .used = 127}}},
         {"instrument name missing", BuildModule(With(Counted(), [](auto& s) { s.namedInstruments = 0; })), AHX_OK,
          {{.kind = AHX_FINDING_NAMES_MISSING, .section = AHX_SECTION_NAMES, .offset = 96, .instrument = 1}}},
-        {"trailing bytes", BuildModule(With(Counted(), [](auto& s) { s.trailingBytes = {1, 2, 3}; })), AHX_OK,
-         {{.kind = AHX_FINDING_TRAILING_BYTES, .section = AHX_SECTION_END, .offset = 101, .found = 3}}},
+        {"one trailing byte", BuildModule(With(Counted(), [](auto& s) { s.trailingBytes = {7}; })), AHX_OK,
+         {{.kind = AHX_FINDING_TRAILING_BYTES, .section = AHX_SECTION_END, .offset = 101, .found = 1}}},
         // Cut inside the tracks, which start at 38.
         {"truncated", [] { auto b = BuildModule(Counted()); b.resize(50); return b; }(), AHX_ERROR_TRUNCATED,
          {{.kind = AHX_FINDING_REFUSED, .section = AHX_SECTION_TRACKS, .offset = 38,
@@ -171,14 +165,6 @@ TEST(LibraryCheck, EachFaultIsReportedOnceWithItsPlace) {
             EXPECT_EQ(g.found, e.found);
             EXPECT_EQ(g.used, e.used);
         }
-    }
-}
-
-TEST(LibraryCheck, FindingTextsNameEveryKind) {
-    EXPECT_STREQ(ahx_finding_text(AHX_FINDING_TEMPO_ZERO), "tempo 0 stops the song");
-    EXPECT_STREQ(ahx_finding_text(AHX_FINDING_SONG_NEVER_REPEATS), "song never comes back to a played step");
-    for (int kind = AHX_FINDING_REFUSED; kind <= AHX_FINDING_TRAILING_BYTES; ++kind) {
-        EXPECT_STRNE(ahx_finding_text(static_cast<ahx_finding_kind>(kind)), "unknown finding") << kind;
     }
 }
 
@@ -232,10 +218,6 @@ TEST(LibrarySong, SummaryLeavesPlaybackWhereItWas) {
     pieces.insert(pieces.end(), rest.begin(), rest.end());
     EXPECT_TRUE(pieces == whole);
 }
-
-}  // namespace
-
-namespace {
 
 // Every cut of a module and a flip of every byte: the check agrees with ahx_open on whether it
 // opens, reports a refusal exactly when it does not, and reads nothing outside the bytes given.

@@ -118,7 +118,7 @@ TEST(Listening, ADumbTerminalGetsTheStatusLine) {
     WriteModules(folder);
     TmuxPane pane(folder.path, "TERM=dumb " + kDiskPaced + ToolCommand({"play", "song.ahx", "--seconds", "30"}), 80, 24);
     std::string screen;
-    EXPECT_TRUE(WaitUntil([&] { return std::regex_search(screen = pane.Screen(), std::regex("\\[1/1\\] song\\.ahx  song 0  0:0")); }))
+    EXPECT_TRUE(WaitUntil([&] { return std::regex_search(screen = pane.Screen(), std::regex("\\[1/1\\] song\\.ahx  song 1 of 1  0:0")); }))
         << screen;
     EXPECT_EQ(screen.find("q quit"), std::string::npos) << screen;
 }
