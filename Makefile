@@ -10,7 +10,7 @@ deps:
 	@sh scripts/install-deps.sh
 
 # The test builds insist on every part, so a missing dependency fails loudly instead of skipping tests.
-ALL_PARTS = -DAHX_BUILD_TOOL=ON -DAHX_BUILD_PLAY=ON -DAHX_BUILD_TESTS=ON -DAHX_BUILD_BENCH=ON
+ALL_PARTS = -DAHX_BUILD_TOOL=ON -DAHX_BUILD_PLAY=ON -DAHX_BUILD_TESTS=ON -DAHX_BUILD_BENCH=ON -DAHX_BUILD_GST=ON
 
 build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON $(ALL_PARTS) $(CMAKE_FLAGS)
@@ -35,7 +35,7 @@ test-sanitize: deps
 # renders a few hundred per input, so an input still running after FUZZ_TIMEOUT seconds is a hang.
 FUZZ_SECONDS ?= 60
 FUZZ_TIMEOUT ?= 10
-FUZZ_TARGETS = fuzz_load_tune fuzz_built_song fuzz_plugin_host fuzz_library_api
+FUZZ_TARGETS = fuzz_built_song fuzz_plugin_host fuzz_library_api
 fuzz: deps
 	$(CONFIGURE_SANITIZE)
 	cmake --build build-asan -j $(JOBS) --target fuzz_all
@@ -66,12 +66,13 @@ web:
 	emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON
 	cmake --build build-web -j $(JOBS)
 
-# What the web player's tests and benchmark run with: Debian's Chromium and the pinned npm packages.
+# What the web player's tests and benchmark run with: Debian's Chromium and Firefox ESR, and the pinned
+# npm packages.
 web-deps:
-	@sh scripts/install-deps.sh chromium
+	@sh scripts/install-deps.sh chromium firefox-esr
 	cd web && npm ci --no-audit --no-fund --loglevel=error
 
-# The web player against the native tool (which the release build makes), in node and in Chromium.
+# The web player against the native tool (which the release build makes), in node, Chromium and Firefox.
 test-web: build web web-deps
 	cd web && node --test test/*.test.mjs
 
@@ -82,12 +83,19 @@ bench-web: build web web-deps
 test: test-release test-sanitize test-threads test-web
 
 # Rewrites demo/*.hvl|ahx from their sources (only when they changed), rebuilds the tool that
-# embeds the song, renders it to demo.wav and the short AHX song beside the build.
-demo: build
+# embeds the song, renders it to demo.wav and the short AHX song beside the build. It needs and
+# builds only the library and the tool (play included): the tests and benchmarks are left out of
+# the configuration, which `make build` and `make test` turn on again.
+DEMO_PARTS = -DAHX_BUILD_TOOL=ON -DAHX_BUILD_PLAY=ON -DAHX_BUILD_TESTS=OFF -DAHX_BUILD_BENCH=OFF
+demo:
+	@sh scripts/install-deps.sh tool
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release $(DEMO_PARTS) $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS) --target demo_compose
 	./build/demo/demo_compose demo
-	cmake --build build -j $(JOBS)
+	cmake --build build -j $(JOBS) --target ahx
 	./build/ahx render -o demo.wav --force
 	./build/ahx render demo/jingle.ahx -o build/jingle.wav --force
+	@echo "To listen: build/ahx play demo/demo.hvl"
 
 bench: build
 	./build/bench/ahx_bench

@@ -29,11 +29,6 @@ long ResidentKiB() {
     return read == 2 ? residentPages * (sysconf(_SC_PAGESIZE) / 1024) : -1;
 }
 
-ModuleDescription AsAhx(ModuleDescription description) {
-    description.format = ModuleFormat::kAhx;
-    return description;
-}
-
 }  // namespace
 
 int main() {

@@ -6,7 +6,7 @@ import { execFileSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 import path from 'node:path';
 
-import { chromium } from '../web/node_modules/playwright-core/index.mjs';
+import puppeteer from '../web/node_modules/puppeteer-core/lib/esm/puppeteer/puppeteer-core.js';
 import { loadEngine, nativeBuild, repo, serveSite } from '../web/test/support.mjs';
 
 const SONGS = ['demo/demo.hvl', 'demo/jingle.ahx'];
@@ -47,7 +47,7 @@ async function inNode(file) {
 
 async function inChromium(files) {
     const server = await serveSite();
-    const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true,
+    const browser = await puppeteer.launch({ browser: 'chrome', executablePath: '/usr/bin/chromium', headless: true,
         args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
             '--disable-component-update', '--disable-sync'] });
     const page = await browser.newPage();

@@ -127,3 +127,31 @@ ModuleDescription LargestSong(ModuleFormat format) {
     for (size_t p = 8; p < d.positions.size(); ++p) d.positions[p] = pattern.positions[p % 8];
     return d;
 }
+
+ModuleDescription CountedSong(ModuleFormat format, uint16_t positions, uint32_t voices) {
+    std::vector<std::vector<BuiltStep>> tracks(2, std::vector<BuiltStep>(4));
+    tracks[1][0] = {.note = 37, .instrument = 1};
+    std::vector<BuiltPosition> order(positions);
+    for (uint16_t i = 0; i < positions; ++i) {
+        for (uint32_t c = 0; c < voices; ++c) {
+            order[i].track[c] = 1;
+            order[i].transpose[c] = static_cast<int8_t>(i + 7 * c);
+        }
+    }
+    BuiltInstrument tone{.name = "tone", .envelope = {.sustainFrames = 255}, .perfList = {{.waveform = 1}}};
+    return {.format = format, .name = "counted", .trackLength = 4, .subsongs = {},
+            .positions = order, .tracks = tracks, .instruments = {tone}};
+}
+
+ModuleDescription WithCommand(ModuleDescription song, size_t position, size_t step, uint8_t command, uint8_t param) {
+    song.tracks.push_back(song.tracks[1]);
+    song.tracks.back()[step].command1 = command;
+    song.tracks.back()[step].param1 = param;
+    song.positions[position].track[0] = static_cast<uint8_t>(song.tracks.size() - 1);
+    return song;
+}
+
+ModuleDescription AsAhx(ModuleDescription song) {
+    song.format = ModuleFormat::kAhx;
+    return song;
+}

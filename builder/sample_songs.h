@@ -15,3 +15,20 @@ ModuleDescription WorstCaseSong();
 ModuleDescription NoiseSong();
 // The largest module the formats allow in positions, tracks, instruments and performance lists.
 ModuleDescription LargestSong(ModuleFormat format);
+
+// A song whose length is easy to work out by hand: `positions` positions of four steps, each
+// playing track 1 on the first `voices` channels (one triangle note on step 0), at the default
+// tempo 6, 24 ticks a position. Each position plays a semitone higher, and each channel a fifth
+// above the one before, so where a song starts and which channel sounds can be heard.
+ModuleDescription CountedSong(ModuleFormat format, uint16_t positions, uint32_t voices = 1);
+// Position `position` plays a copy of track 1 with a command on step `step`.
+ModuleDescription WithCommand(ModuleDescription song, size_t position, size_t step, uint8_t command, uint8_t param);
+// The same song written as a THX module.
+ModuleDescription AsAhx(ModuleDescription song);
+
+// A copy of `song` with `change` applied to it.
+template <typename Change>
+ModuleDescription With(ModuleDescription song, Change change) {
+    change(song);
+    return song;
+}

@@ -1,5 +1,5 @@
-// libahx's public API as any caller may use it: the fuzzed bytes as a module (probed and opened
-// with any settings) and a fuzzed sequence of calls with any arguments, NULL pointers included.
+// libahx's public API as any caller may use it: the fuzzed bytes as a module (probed, checked and
+// opened with any settings) and a fuzzed sequence of calls with any arguments, NULL pointers included.
 // Every call must answer a documented result, leave the player as documented on failure, and keep
 // the promises that can be checked from outside: frame counts, f32 equal to s16 / 32768, a seek
 // landing where rendering through lands, the state a display reads within its ranges.
@@ -158,6 +158,7 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
                 if (result == AHX_OK) {
                     const uint64_t capFrames = uint64_t{AHX_LENGTH_CAP_SECONDS} * info.sample_rate;
                     Require(length.ends == 0 || length.ends == 1, "ends is 0 or 1");
+                    Require((length.end == AHX_SONG_CUT) == (length.ends == 0), "only the cap is not the song's own end");
                     Require(length.frames <= capFrames + info.sample_rate / 50, "no length past the cap");
                 }
                 const ahx_state after = StateOf(player);
@@ -228,6 +229,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(probed == AHX_OK, "what opens also probes fine");
     } else if (!noSettings && !SettingsValid(settings)) {
         Require(result == AHX_ERROR_INVALID_ARGUMENT, "invalid settings are refused as such");
+    }
+    // The check reads the same bytes with every finding reported, and agrees with an open. It plays
+    // every song through, so modules with many songs are left to the open and the calls.
+    if (opened == nullptr || ahx_get_info(opened)->subsongs < 4) {
+        const ahx_result checked = ahx_check(module.data(), module.size(), nullptr, nullptr);
+        Require(!(noSettings || SettingsValid(settings)) || checked == result, "the check agrees with open");
     }
     if (opened == nullptr) return 0;  // refused: checked above
     std::unique_ptr<ahx_player, PlayerCloser> player(opened);

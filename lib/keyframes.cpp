@@ -1,6 +1,7 @@
-// A snapshot is the Tune's playback fields, the player's tick position and every voice in use,
-// without the voice and ring buffers: those follow from the rest (RebuildVoiceBuffers), which keeps
-// a snapshot of 16 voices under 6 KiB.
+// A snapshot is the player's tick position, the whole Tune but its track store, and every voice in
+// use, all but its voice and ring buffers: the tracks never change while a song plays, the buffers
+// follow from the rest (RebuildVoiceBuffers), which keeps a snapshot of 16 voices near 6 KiB.
+// Everything else is copied as the records define it, so a field added to them is kept as well.
 #include "lib/keyframes.h"
 
 #include <cstring>
@@ -16,23 +17,48 @@ struct KeyframeHeader {
     int16_t heardPosition;
     int16_t heardRow;
     int16_t heardTick;
-    int16_t nextPositionIndex;
-    int16_t tempo;
-    int16_t positionIndex;
-    int16_t stepWait;
-    int16_t stepIndex;
-    uint16_t nextStepIndex;
-    uint8_t positionLoadPending;
-    uint8_t positionChangePending;
 };
 
-// A voice is kept as two spans around its 640-sample buffer; the ring buffer is its last field.
-constexpr size_t kHeadBytes = offsetof(Voice, voiceBuffer);
-constexpr size_t kMiddleStart = offsetof(Voice, voiceBuffer) + sizeof(Voice::voiceBuffer);
-constexpr size_t kMiddleBytes = offsetof(Voice, ringBuffer) - kMiddleStart;
-constexpr size_t kKeptVoiceBytes = kHeadBytes + kMiddleBytes;
-static_assert(offsetof(Voice, ringBuffer) + sizeof(Voice::ringBuffer) + alignof(Voice) > sizeof(Voice),
-              "the ring buffer is the voice's last field");
+// The bytes of a record outside two of its members (the first one placed before the second).
+struct KeptSpans {
+    size_t start[3];
+    size_t bytes[3];
+    size_t total;
+};
+
+constexpr KeptSpans Around(size_t recordBytes, size_t firstAt, size_t firstBytes, size_t secondAt,
+                           size_t secondBytes) {
+    const size_t firstEnd = firstAt + firstBytes;
+    const size_t secondEnd = secondAt + secondBytes;
+    return {{0, firstEnd, secondEnd},
+            {firstAt, secondAt - firstEnd, recordBytes - secondEnd},
+            recordBytes - firstBytes - secondBytes};
+}
+
+constexpr KeptSpans kTuneSpans =
+    Around(sizeof(Tune), offsetof(Tune, tracks), sizeof(Tune::tracks), offsetof(Tune, voices), sizeof(Tune::voices));
+constexpr KeptSpans kVoiceSpans = Around(sizeof(Voice), offsetof(Voice, voiceBuffer), sizeof(Voice::voiceBuffer),
+                                         offsetof(Voice, ringBuffer), sizeof(Voice::ringBuffer));
+static_assert(offsetof(Tune, tracks) < offsetof(Tune, voices) &&
+                  offsetof(Voice, voiceBuffer) < offsetof(Voice, ringBuffer),
+              "the members left out are given in the order they are placed");
+
+// Copies the kept spans of the record to the snapshot; returns where the snapshot goes on.
+uint8_t* KeepSpans(const void* record, const KeptSpans& spans, uint8_t* snapshot) {
+    for (int i = 0; i < 3; ++i) {
+        std::memcpy(snapshot, static_cast<const uint8_t*>(record) + spans.start[i], spans.bytes[i]);
+        snapshot += spans.bytes[i];
+    }
+    return snapshot;
+}
+
+const uint8_t* PutSpansBack(const uint8_t* snapshot, const KeptSpans& spans, void* record) {
+    for (int i = 0; i < 3; ++i) {
+        std::memcpy(static_cast<uint8_t*>(record) + spans.start[i], snapshot, spans.bytes[i]);
+        snapshot += spans.bytes[i];
+    }
+    return snapshot;
+}
 
 uint8_t* Slot(const ahx_player* player, uint32_t index) {
     return player->keyframes + size_t{index} * player->keyframeBytes;
@@ -45,43 +71,24 @@ uint32_t VoiceCount(const ahx_player* player) { return player->info.channels; }
 uint64_t FramesApart(const ahx_player* player) { return uint64_t{kKeyframeSeconds} * player->info.sample_rate; }
 
 void Save(const ahx_player* player, uint8_t* slot) {
-    const Tune& tune = *player->tune;
-    KeyframeHeader* header = HeaderOf(slot);
-    *header = KeyframeHeader{true,           player->frame,        player->framesLeftInTick, player->heardPosition,
-                             player->heardRow, player->heardTick,  tune.nextPositionIndex,   tune.tempo,
-                             tune.positionIndex, tune.stepWait,    tune.stepIndex,           tune.nextStepIndex,
-                             tune.positionLoadPending, tune.positionChangePending};
-    uint8_t* voices = slot + sizeof(KeyframeHeader);
+    *HeaderOf(slot) = KeyframeHeader{true, player->frame, player->framesLeftInTick, player->heardPosition,
+                                     player->heardRow, player->heardTick};
+    uint8_t* snapshot = KeepSpans(player->tune, kTuneSpans, slot + sizeof(KeyframeHeader));
     for (uint32_t v = 0; v < VoiceCount(player); ++v) {
-        const uint8_t* voice = reinterpret_cast<const uint8_t*>(&tune.voices[v]);
-        std::memcpy(voices, voice, kHeadBytes);
-        std::memcpy(voices + kHeadBytes, voice + kMiddleStart, kMiddleBytes);
-        voices += kKeptVoiceBytes;
+        snapshot = KeepSpans(&player->tune->voices[v], kVoiceSpans, snapshot);
     }
 }
 
 void Restore(ahx_player* player, uint8_t* slot) {
-    Tune& tune = *player->tune;
     const KeyframeHeader& header = *HeaderOf(slot);
     player->frame = header.frame;
     player->framesLeftInTick = header.framesLeftInTick;
     player->heardPosition = header.heardPosition;
     player->heardRow = header.heardRow;
     player->heardTick = header.heardTick;
-    tune.nextPositionIndex = header.nextPositionIndex;
-    tune.tempo = header.tempo;
-    tune.positionIndex = header.positionIndex;
-    tune.stepWait = header.stepWait;
-    tune.stepIndex = header.stepIndex;
-    tune.nextStepIndex = header.nextStepIndex;
-    tune.positionLoadPending = header.positionLoadPending;
-    tune.positionChangePending = header.positionChangePending;
-    const uint8_t* voices = slot + sizeof(KeyframeHeader);
+    const uint8_t* snapshot = PutSpansBack(slot + sizeof(KeyframeHeader), kTuneSpans, player->tune);
     for (uint32_t v = 0; v < VoiceCount(player); ++v) {
-        uint8_t* voice = reinterpret_cast<uint8_t*>(&tune.voices[v]);
-        std::memcpy(voice, voices, kHeadBytes);
-        std::memcpy(voice + kMiddleStart, voices + kHeadBytes, kMiddleBytes);
-        voices += kKeptVoiceBytes;
+        snapshot = PutSpansBack(snapshot, kVoiceSpans, &player->tune->voices[v]);
     }
     RebuildVoiceBuffers(player);
 }
@@ -89,7 +96,7 @@ void Restore(ahx_player* player, uint8_t* slot) {
 }  // namespace
 
 size_t KeyframeBytes(uint32_t channelCount) {
-    const size_t bytes = sizeof(KeyframeHeader) + size_t{channelCount} * kKeptVoiceBytes;
+    const size_t bytes = sizeof(KeyframeHeader) + kTuneSpans.total + size_t{channelCount} * kVoiceSpans.total;
     // Each slot starts aligned for its header.
     return (bytes + alignof(KeyframeHeader) - 1) / alignof(KeyframeHeader) * alignof(KeyframeHeader);
 }

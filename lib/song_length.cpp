@@ -108,9 +108,10 @@ ahx_result ahx_measure_song(ahx_player* player, uint32_t song, uint32_t loops, a
     if (player == nullptr || length == nullptr || loops == 0) return AHX_ERROR_INVALID_ARGUMENT;
     if (song > player->tune->subsongCount) return AHX_ERROR_NO_SUCH_SONG;
     const SongWalk walk = WalkSong(player, song, loops);
-    // A song that stops never comes back to a played step: it plays until the cap.
+    // A song that stops is over where it stops: what follows is one step held for good. Only a
+    // song that neither loops nor stops is cut at the cap.
     const uint64_t capFrames = uint64_t{AHX_LENGTH_CAP_SECONDS} * player->tune->mixFrequency;
-    *length = walk.end == AHX_SONG_LOOPS ? ahx_length{walk.frames, 1} : ahx_length{capFrames, 0};
+    *length = walk.end == AHX_SONG_CUT ? ahx_length{capFrames, 0, AHX_SONG_CUT} : ahx_length{walk.frames, 1, walk.end};
     return AHX_OK;
 }
 

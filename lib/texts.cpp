@@ -1,4 +1,4 @@
-// The texts every face shows the same way: why a module is refused, a step, a clock.
+// The texts every face shows the same way: why a module is refused, a step, a clock, a song.
 #include <cstring>
 
 #include "lib/text_writer.h"
@@ -35,7 +35,11 @@ int NumberOf(Enumeration value) {
     return number;
 }
 
-const char* FormatName(ahx_format format) { return format == AHX_FORMAT_AHX ? "AHX" : "HVL"; }
+// "HVL version 1", "AHX revision 2": AHX files call their version byte a revision.
+void AppendFormatVersion(TextWriter& writer, ahx_format format, uint32_t version) {
+    Append(writer, format == AHX_FORMAT_AHX ? "AHX revision " : "HVL version ");
+    AppendDecimal(writer, version);
+}
 
 }  // namespace
 
@@ -51,9 +55,7 @@ ahx_result ahx_describe_refusal(ahx_result refusal, const ahx_probe_info* info, 
         case AHX_ERROR_TOO_LARGE: Append(writer, "not a module (larger than 16 MiB)"); break;
         case AHX_ERROR_UNSUPPORTED_VERSION:
             Append(writer, "unsupported ");
-            Append(writer, FormatName(info->format));
-            Append(writer, info->format == AHX_FORMAT_AHX ? " revision " : " version ");
-            AppendDecimal(writer, info->version);
+            AppendFormatVersion(writer, info->format, info->version);
             break;
         case AHX_ERROR_TOO_MANY_POSITIONS:
         case AHX_ERROR_TRACK_TOO_LONG:
@@ -101,5 +103,18 @@ ahx_result ahx_format_clock(uint64_t frames, uint32_t sample_rate, char* text, s
     AppendDecimal(writer, centiseconds / 100 % 60, 2);
     Append(writer, ".");
     AppendDecimal(writer, centiseconds % 100, 2);
+    return Finish(writer);
+}
+
+ahx_result ahx_describe_song(const ahx_player* player, uint32_t song, char* text, size_t size) {
+    const ahx_info* info = ahx_get_info(player);
+    if (info == nullptr || text == nullptr) return AHX_ERROR_INVALID_ARGUMENT;
+    if (song > info->subsongs) return AHX_ERROR_NO_SUCH_SONG;
+    TextWriter writer{text, size, 0};
+    AppendFormatVersion(writer, info->format, info->version);
+    Append(writer, ", song ");
+    AppendDecimal(writer, uint64_t{song} + 1);
+    Append(writer, " of ");
+    AppendDecimal(writer, uint64_t{info->subsongs} + 1);
     return Finish(writer);
 }

@@ -4,6 +4,9 @@
 
 #include "loader/module_format.h"
 #include "loader/module_records.h"
+// The one place the loader reaches into the replay (a test holds every other loader file to it): the
+// tune holds its voices so that one allocation is the whole playback state, which the loader starts
+// at a song and the library snapshots and frees as one.
 #include "replay/voice.h"
 
 // The rate the plug-in always plays at, and the default everywhere else.

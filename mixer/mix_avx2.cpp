@@ -1,5 +1,6 @@
 // The mixing loops 16 frames at a time in 256-bit registers. Compiled for AVX2 function by
-// function, so the rest of the program still runs on any x86-64; called only when the processor has it.
+// function, so the rest of the program still runs on any x86-64; chosen only when the processor has
+// it (mixer_path.cpp), and on x86-64 only: elsewhere this file is empty.
 #include <cstdint>
 
 #include "mixer/mix_voice.h"
@@ -224,19 +225,6 @@ AHX_AVX2 void StoreInterleavedAvx2(const int32_t* left, const int32_t* right, ui
     uint8_t* rest = frameBytes + kInterleavedFrameBytes * size_t{wholeFrames};
     StoreFramesPortable(left + wholeFrames, right + wholeFrames, frameCount - wholeFrames, mixGain, rest,
                         rest + sizeof(int16_t), kInterleavedFrameBytes);
-}
-
-#else
-
-// Other processors never choose these loops (see mixer_path.cpp); the portable ones stand in.
-void AddVoiceAvx2(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount) {
-    AddVoicePortable(voice, left, right, frameCount);
-}
-
-void StoreInterleavedAvx2(const int32_t* left, const int32_t* right, uint32_t frameCount, int32_t mixGain,
-                          uint8_t* frameBytes) {
-    StoreFramesPortable(left, right, frameCount, mixGain, frameBytes, frameBytes + sizeof(int16_t),
-                        kInterleavedFrameBytes);
 }
 
 #endif

@@ -115,15 +115,11 @@ void MeasurePeak(const MixVoice& voice, uint32_t frameCount, uint16_t* peak) {
 }
 
 // Adds frameCount frames of a voice to the block, run by run; with a peak, measures each run first.
-void AddVoiceToBlock(MixVoice* voice, MixBlock* block, uint32_t frameCount, uint16_t* peak, bool avx2) {
+void AddVoiceToBlock(MixVoice* voice, MixBlock* block, uint32_t frameCount, uint16_t* peak, const MixLoops& loops) {
     for (uint32_t done = 0; done < frameCount;) {
         const uint32_t runFrames = VoiceRunFrames(voice, frameCount - done);
         if (peak != nullptr) MeasurePeak(*voice, runFrames, peak);
-        if (avx2) {
-            AddVoiceAvx2(voice, block->left + done, block->right + done, runFrames);
-        } else {
-            AddVoicePortable(voice, block->left + done, block->right + done, runFrames);
-        }
+        loops.addVoice(voice, block->left + done, block->right + done, runFrames);
         done += runFrames;
     }
 }
@@ -149,15 +145,13 @@ struct Destination {
     uint8_t* right;
     uint32_t frameStrideBytes;
     bool narrowInterleaved;  // interleaved frames, and sums whose product with the gain fits 32 bits
-    bool avx2;
+    MixLoops loops;
 };
 
 void StoreBlock(const MixBlock& block, uint32_t frameCount, uint32_t mixGain, Destination* destination) {
-    if (destination->narrowInterleaved && destination->avx2) {
-        StoreInterleavedAvx2(block.left, block.right, frameCount, static_cast<int32_t>(mixGain), destination->left);
-    } else if (destination->narrowInterleaved) {
-        StoreInterleavedPortable(block.left, block.right, frameCount, static_cast<int32_t>(mixGain),
-                                 destination->left);
+    if (destination->narrowInterleaved) {
+        destination->loops.storeInterleaved(block.left, block.right, frameCount, static_cast<int32_t>(mixGain),
+                                            destination->left);
     } else {
         StoreFramesPortable(block.left, block.right, frameCount, mixGain, destination->left, destination->right,
                             destination->frameStrideBytes);
@@ -167,8 +161,9 @@ void StoreBlock(const MixBlock& block, uint32_t frameCount, uint32_t mixGain, De
     destination->right += blockBytes;
 }
 
-Destination MakeDestination(void* left, void* right, uint32_t frameStrideBytes, bool avx2, bool narrowProducts) {
-    Destination destination{static_cast<uint8_t*>(left), static_cast<uint8_t*>(right), frameStrideBytes, false, avx2};
+Destination MakeDestination(void* left, void* right, uint32_t frameStrideBytes, const MixLoops& loops,
+                            bool narrowProducts) {
+    Destination destination{static_cast<uint8_t*>(left), static_cast<uint8_t*>(right), frameStrideBytes, false, loops};
     destination.narrowInterleaved = narrowProducts && frameStrideBytes == kInterleavedFrameBytes &&
                                     destination.right == destination.left + sizeof(int16_t);
     return destination;
@@ -196,9 +191,9 @@ void MixVoices(Tune* tune, uint32_t audibleVoices, uint32_t frameCount, void* le
     const uint32_t voiceCount = VoicesInUse(tune);
     MixVoice voices[kMaxChannels];
     CopyVoices(tune, voiceCount, voices);
-    const bool avx2 = MixingUsesAvx2();
+    const MixLoops loops = ChosenMixLoops();
     const bool narrow = NarrowStoreFits(voices, voiceCount, audibleVoices, tune->mixGain);
-    Destination destination = MakeDestination(left, right, frameStrideBytes, avx2, narrow);
+    Destination destination = MakeDestination(left, right, frameStrideBytes, loops, narrow);
     MixBlock block;
 
     for (uint32_t framesLeft = frameCount; framesLeft > 0;) {
@@ -209,7 +204,7 @@ void MixVoices(Tune* tune, uint32_t audibleVoices, uint32_t frameCount, void* le
                 AdvanceVoice(&voices[v], blockFrames);
                 continue;
             }
-            AddVoiceToBlock(&voices[v], &block, blockFrames, voicePeaks != nullptr ? &voicePeaks[v] : nullptr, avx2);
+            AddVoiceToBlock(&voices[v], &block, blockFrames, voicePeaks != nullptr ? &voicePeaks[v] : nullptr, loops);
         }
         StoreBlock(block, blockFrames, tune->mixGain, &destination);
         framesLeft -= blockFrames;
@@ -221,19 +216,19 @@ void MixStems(Tune* tune, uint32_t audibleVoices, uint32_t frameCount, int16_t* 
     const uint32_t voiceCount = VoicesInUse(tune);
     MixVoice voices[kMaxChannels];
     CopyVoices(tune, voiceCount, voices);
-    const bool avx2 = MixingUsesAvx2();
+    const MixLoops loops = ChosenMixLoops();
     MixBlock block;
 
     for (uint32_t v = 0; v < voiceCount; ++v) {
         const bool audible = (audibleVoices >> v & 1) != 0;
         const bool narrow = NarrowStoreFits(&voices[v], 1, 1, tune->mixGain);
         int16_t* frames = stemFrames[v];
-        Destination destination = MakeDestination(frames, frames + 1, kInterleavedFrameBytes, avx2, narrow);
+        Destination destination = MakeDestination(frames, frames + 1, kInterleavedFrameBytes, loops, narrow);
         for (uint32_t framesLeft = frameCount; framesLeft > 0;) {
             const uint32_t blockFrames = framesLeft < kBlockFrames ? framesLeft : kBlockFrames;
             ClearSums(&block, blockFrames);
             if (audible) {
-                AddVoiceToBlock(&voices[v], &block, blockFrames, nullptr, avx2);
+                AddVoiceToBlock(&voices[v], &block, blockFrames, nullptr, loops);
             } else {
                 AdvanceVoice(&voices[v], blockFrames);
             }

@@ -1,7 +1,7 @@
 #pragma once
 // The mixer's private view of a voice, and the loops that add voices to running sums and turn sums
 // into samples. Each loop has a portable form and an AVX2 form with identical integer results;
-// mixer_path.h chooses between them once per process.
+// mixer_path.h chooses between them, the AVX2 forms existing on x86-64 only.
 #include <cstdint>
 
 #include "replay/voice.h"
@@ -34,7 +34,6 @@ struct MixVoice {
 // it, reading up to 3 bytes in front of a buffer (ignored): voiceBuffer and ringBuffer both have
 // other fields of their Voice there.
 void AddVoicePortable(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount);
-void AddVoiceAvx2(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount);
 
 // Scales sums by the mix gain (>> 8) and saturates them to 16 bits: wrapping would turn a loud
 // passage into noise. Any layout of destination samples.
@@ -43,5 +42,9 @@ void StoreFramesPortable(const int32_t* left, const int32_t* right, uint32_t fra
 // The same into interleaved left-right frames, for sums whose product with mixGain fits 31 bits.
 void StoreInterleavedPortable(const int32_t* left, const int32_t* right, uint32_t frameCount, int32_t mixGain,
                               uint8_t* frameBytes);
+
+#if defined(__x86_64__)
+void AddVoiceAvx2(MixVoice* voice, int32_t* left, int32_t* right, uint32_t frameCount);
 void StoreInterleavedAvx2(const int32_t* left, const int32_t* right, uint32_t frameCount, int32_t mixGain,
                           uint8_t* frameBytes);
+#endif

@@ -1,4 +1,4 @@
-// Chooses the mixing loops once per process from what the processor reports.
+// Chooses the mixing loops from what the processor reports, asked once per process.
 #include "mixer/mixer_path.h"
 
 #include <atomic>
@@ -13,10 +13,8 @@ std::atomic<bool> portableForced{false};
 // the C library does not link.)
 constexpr int kNoAvx2 = 1, kAvx2 = 2;
 std::atomic<int> processorAnswer{0};
-#endif
 
 bool ProcessorHasAvx2() {
-#if defined(__x86_64__)
     int answer = processorAnswer.load(std::memory_order_relaxed);
     if (answer == 0) {
         // Also checks that the system saves the 256-bit registers, not only that the processor has them.
@@ -25,10 +23,8 @@ bool ProcessorHasAvx2() {
         processorAnswer.store(answer, std::memory_order_relaxed);
     }
     return answer == kAvx2;
-#else
-    return false;
-#endif
 }
+#endif
 
 }  // namespace
 
@@ -36,6 +32,11 @@ void ForcePortableMixing(bool forced) {
     portableForced.store(forced, std::memory_order_relaxed);
 }
 
-bool MixingUsesAvx2() {
-    return !portableForced.load(std::memory_order_relaxed) && ProcessorHasAvx2();
+MixLoops ChosenMixLoops() {
+#if defined(__x86_64__)
+    if (!portableForced.load(std::memory_order_relaxed) && ProcessorHasAvx2()) {
+        return {AddVoiceAvx2, StoreInterleavedAvx2};
+    }
+#endif
+    return {AddVoicePortable, StoreInterleavedPortable};
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Process-wide waveform bank and panning tables: built once, read-only afterwards.
+// Process-wide waveform bank and panning tables: the same bytes on every run, so native builds
+// compute them at build time (waves/compute/) and compile them in; read-only while tunes play.
 #include <cstdint>
 
 // The bank is one flat block of 63 wave sets. Set k is filter position k + 1;
@@ -36,9 +37,15 @@ struct PanTables {
 };
 
 // Start of the triangle/sawtooth of length index li inside its block.
-extern const uint8_t WaveOffsets[6];
+inline constexpr uint8_t WaveOffsets[6] = {0, 4, 12, 28, 60, 124};
 // Index of the last sample of each of the 45 waveforms of a set, in set order.
-extern const uint16_t WaveLastIndex[kWaveformsPerSet];
+inline constexpr uint16_t WaveLastIndex[kWaveformsPerSet] = {
+    3, 7, 15, 31, 63, 127,  // triangles
+    3, 7, 15, 31, 63, 127,  // sawtooths
+    127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127,  // squares
+    127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127,
+    1919,  // noise
+};
 
 extern WaveBank waveBank;
 extern PanTables panTables;
@@ -53,11 +60,6 @@ inline const int8_t* WaveSetStart(uint32_t filterPosition) {
     return waveBank.samples + (filterPosition - 1) * kWaveSetSamples;
 }
 
+// Readies the tables before first use (the plug-in's InitPlugin, the library's first open). Where they
+// are compiled in nothing is left to do; the web module, which must stay small, computes them here.
 void BuildWaveTables();
-void BuildPanTables();
-void GenerateTriangle(int8_t* destination, uint32_t length);
-void GenerateSawtooth(int8_t* destination, uint32_t length);
-void GenerateSquares(int8_t* destination);
-void GenerateNoise(int8_t* destination, uint32_t sampleCount);
-// source: one unfiltered set; lowPass/highPass: room for 31 sets each.
-void FilterWaveSets(const int8_t* source, int8_t* lowPass, int8_t* highPass);

@@ -5,14 +5,17 @@
 //   new AudioWorkletNode(context, 'ahx-player', { outputChannelCount: [2],
 //                                                   processorOptions: { wasm: compiledModule } })
 //
-// Messages in:  { type: 'open', bytes, song, stereoMode, voiceMask }   { type: 'play' }   { type: 'pause' }
-//               { type: 'seek', frame }   { type: 'song', song }   { type: 'mask', voiceMask }
-//               { type: 'loop', loop }   (loop off: playback stops at the song's end)
-// Messages out: { type: 'opened', length }   { type: 'error', message }   { type: 'ended' }
+// Messages in:  { type: 'open', bytes, song, stereoMode, voiceMask, lengths }   (lengths: what 'opened'
+//               reported for the same module, when the page has it; else each song is measured)
+//               { type: 'play' }   { type: 'pause' }   { type: 'seek', frame }   { type: 'song', song }
+//               { type: 'mask', voiceMask }   { type: 'loop', loop }   (loop off: playback stops at
+//               the song's end)
+// Messages out: { type: 'opened', lengths }   (every song's frames once through, main song first)
+//               { type: 'error', message }   { type: 'ended' }
 //               { type: 'state', playing, loop, song, position, row, tick, tempo, frame, voiceMask,
 //                 levels }   (about 30 a second while playing, and after every message)
 //               { type: 'mask', voiceMask, frame }   (the frame from which a new mask is heard)
-import { instantiateAhx } from './ahx.js';
+import { instantiateAhx, Limits } from './ahx.js';
 
 const STATES_PER_SECOND = 30;
 
@@ -23,13 +26,14 @@ class AhxPlayerProcessor extends AudioWorkletProcessor {
         this.player = null;
         this.playing = false;
         this.loop = false;
+        this.songLengths = [];  // frames of each song once through, measured once when opened
         this.songFrames = 0;
         this.frame = 0;  // of the current song; kept here so that a block asks the player nothing
         this.framesPerState = Math.round(sampleRate / STATES_PER_SECOND);
         this.framesSinceState = 0;
         this.block = new Float32Array(0);
-        this.levels = new Float32Array(16);
-        this.peaks = new Float32Array(16);
+        this.levels = new Float32Array(Limits.MAX_CHANNELS);
+        this.peaks = new Float32Array(Limits.MAX_CHANNELS);
         this.port.onmessage = (event) => this.receive(event.data);
     }
 
@@ -64,7 +68,7 @@ class AhxPlayerProcessor extends AudioWorkletProcessor {
                 break;
             case 'song':
                 this.player.selectSong(message.song);
-                this.songFrames = this.player.songLength().frames;
+                this.songFrames = this.songLengths[message.song];
                 this.frame = 0;
                 break;
             case 'mask':
@@ -74,7 +78,7 @@ class AhxPlayerProcessor extends AudioWorkletProcessor {
         }
     }
 
-    open({ bytes, song = 0, stereoMode = 0, voiceMask = 0xffff }) {
+    open({ bytes, song = 0, stereoMode = 0, voiceMask = (1 << Limits.MAX_CHANNELS) - 1, lengths }) {
         const player = this.ahx.open(bytes, { sampleRate, stereoMode });
         if (this.player !== null) this.player.close();
         this.player = player;
@@ -82,9 +86,10 @@ class AhxPlayerProcessor extends AudioWorkletProcessor {
         player.metering = true;
         player.voiceMask = voiceMask;
         player.selectSong(song);
-        this.songFrames = player.songLength().frames;
+        this.songLengths = lengths ?? player.songLengths().map((length) => length.frames);
+        this.songFrames = this.songLengths[song];
         this.frame = 0;
-        this.port.postMessage({ type: 'opened', length: this.songFrames });
+        this.port.postMessage({ type: 'opened', lengths: this.songLengths });
     }
 
     process(inputs, outputs) {

@@ -1,6 +1,7 @@
 // The ahx engine in WebAssembly (ahx.wasm, the C library of include/ahx/ahx.h) as an ES module for
-// browsers, audio worklets and node. No other file and no framework: the wasm needs nothing from us
-// but a notice when its memory grows.
+// browsers, audio worklets and node. It needs only ahx-layout.js beside it, which the build writes
+// from the header (the records' offsets, the result codes, the limits), and no framework: the wasm
+// needs nothing from us but a notice when its memory grows.
 //
 //     import { loadAhx } from './ahx.js';
 //     const ahx = await loadAhx();                  // fetches ahx.wasm beside this file
@@ -12,23 +13,10 @@
 // Frames count left-right pairs; channels are numbered from 0 and bit c of a voice mask is channel c,
 // as in the C interface. Failures throw an AhxError carrying the library's result code and reason.
 
-export const Result = Object.freeze({
-    OK: 0,
-    NOT_A_MODULE: 1,
-    UNSUPPORTED_VERSION: 2,
-    TRUNCATED: 3,
-    TOO_MANY_POSITIONS: 4,
-    TRACK_TOO_LONG: 5,
-    TOO_MANY_INSTRUMENTS: 6,
-    TOO_MANY_CHANNELS: 7,
-    TOO_LARGE: 8,
-    OUT_OF_MEMORY: 9,
-    NO_SUCH_SONG: 10,
-    INVALID_ARGUMENT: 11,
-});
+import { Format, Layout, Limits, Result, StepColumns } from './ahx-layout.js';
 
-export const Format = Object.freeze({ UNKNOWN: 0, AHX: 1, HVL: 2 });
-const FORMAT_NAMES = ['unknown', 'AHX', 'HVL'];
+export { Format, Limits, Result, StepColumns };
+const FORMAT_NAMES = { [Format.AHX]: 'AHX', [Format.HVL]: 'HVL' };
 
 export class AhxError extends Error {
     constructor(code, message) {
@@ -38,23 +26,14 @@ export class AhxError extends Error {
     }
 }
 
-// Byte offsets of ahx.h's records as wasm32 lays them out (pointers and size_t are 4 bytes, a
-// uint64_t is 8-aligned).
-const INFO = { format: 0, version: 4, title: 8, channels: 12, positions: 16, restart: 20, trackLength: 24,
-    tracks: 28, instruments: 32, subsongs: 36, speedMultiplier: 40, stereoMode: 44, mixGain: 48, sampleRate: 52 };
-const PROBE = { format: 0, version: 4, found: 8, limit: 12, bytes: 16 };
-const SETTINGS = { sampleRate: 0, stereoMode: 4, bytes: 8 };
-const LENGTH = { frames: 0, ends: 8, bytes: 16 };
-const STEP_BYTES = 6;
-const POSITION = { track: 0, transpose: 16, bytes: 32 };
-const STATE = { song: 0, position: 4, row: 8, tick: 12, tempo: 16, frame: 24, voiceMask: 32, channels: 36,
-    voices: 40, voiceBytes: 8, bytes: 168 };
-const VOICE = { note: 0, instrument: 1, volume: 2, pan: 3, level: 4 };
-const MAX_CHANNELS = 16;
+const { info: INFO, probeInfo: PROBE, settings: SETTINGS, length: LENGTH, step: STEP, position: POSITION,
+    state: STATE, voiceState: VOICE } = Layout;
+const SONG_ENDS = ['loops', 'stops', 'cut'];
 // Renders run through a fixed window of wasm memory, so that a whole song needs no larger heap.
 const RENDER_WINDOW_FRAMES = 8192;
-// Large enough for any record above, and 8-aligned for the 64-bit fields.
-const RECORD_BYTES = 256;
+// Scratch for any record and any text the library writes (malloc's blocks are 8-aligned, as the
+// 64-bit fields need), with room after the settings for the player open writes.
+const RECORD_BYTES = Math.max(Limits.TEXT_BYTES, SETTINGS.bytes + 4, ...Object.values(Layout).map((record) => record.bytes));
 
 // The engine, instantiated: opens players. One instance serves any number of players.
 export class Ahx {
@@ -93,8 +72,9 @@ export class Ahx {
     }
 
     // Parses a module (an ArrayBuffer or a typed array) and starts its main song. Options:
-    // sampleRate (8000 to 192000, default 44100), stereoMode (AHX modules: 0 to 4, default 0).
-    open(bytes, { sampleRate = 44100, stereoMode = 0 } = {}) {
+    // sampleRate (Limits.LOWEST_SAMPLE_RATE to HIGHEST_SAMPLE_RATE, default DEFAULT_SAMPLE_RATE),
+    // stereoMode (AHX modules: 0 to Limits.HIGHEST_STEREO_MODE, default 0).
+    open(bytes, { sampleRate = Limits.DEFAULT_SAMPLE_RATE, stereoMode = 0 } = {}) {
         const settings = this.#record;
         const handleSlot = this.#record + SETTINGS.bytes;
         return this.#withBytes(bytes, (pointer, size) => {
@@ -132,15 +112,28 @@ export class Ahx {
         return String.fromCharCode(...bytes.subarray(pointer, end));
     }
 
+    // A time as the library shows it, "m:ss.cc", of frames at sampleRate.
+    formatClock(frames, sampleRate) {
+        return this.text((text, size) =>
+            this.#exports.ahx_format_clock(BigInt(Math.max(0, Math.round(frames))), sampleRate >>> 0, text, size));
+    }
+
+    // The text a library function writes into a buffer: write(text, size) returns its result.
+    text(write) {
+        const result = write(this.#record, Limits.TEXT_BYTES);
+        if (result !== Result.OK) throw new AhxError(result, this.resultText(result));
+        return this.string(this.#record);
+    }
+
+    // Why the module is refused, in the library's words with the header's numbers.
     #openFailure(result, pointer, size) {
-        const reason = this.resultText(result);
-        if (result < Result.TOO_MANY_POSITIONS || result > Result.TOO_MANY_CHANNELS) return reason;
-        // A limit: the probe says which number the header declares and what the format allows.
-        this.#exports.ahx_probe(pointer, size, this.#record);
-        const view = this.views.data;
-        const found = view.getUint32(this.#record + PROBE.found, true);
-        const limit = view.getUint32(this.#record + PROBE.limit, true);
-        return `${reason}: ${found}, at most ${limit}`;
+        const probe = this.#exports.malloc(PROBE.bytes);
+        try {
+            this.#exports.ahx_probe(pointer, size, probe);
+            return this.text((text, bytes) => this.#exports.ahx_describe_refusal(result, probe, text, bytes));
+        } finally {
+            this.#exports.free(probe);
+        }
     }
 
     // Copies bytes into wasm memory for the length of one call.
@@ -191,13 +184,35 @@ export class AhxPlayer {
         this.#check(this.#lib.ahx_select_song(this.#handle, song >>> 0));
     }
 
-    // How long a song plays until it comes back to a played step `loops` times, or 10 minutes:
-    // { frames, seconds, ends } (ends false when the cap came first). Playback is not disturbed.
+    // How long a song plays until it comes back to a played step `loops` times, stops, or 10 minutes:
+    // { frames, seconds, ends, end } (ends false when the cap came first; end 'loops', 'stops' or
+    // 'cut'). Playback is not disturbed.
     songLength(song = this.state().song, loops = 1) {
         this.#check(this.#lib.ahx_measure_song(this.#handle, song >>> 0, loops >>> 0, this.#record));
         const view = this.#ahx.views.data;
         const frames = Number(view.getBigUint64(this.#record + LENGTH.frames, true));
-        return { frames, seconds: frames / this.#info.sampleRate, ends: view.getInt32(this.#record + LENGTH.ends, true) !== 0 };
+        return { frames, seconds: frames / this.#info.sampleRate, ends: view.getInt32(this.#record + LENGTH.ends, true) !== 0,
+            end: SONG_ENDS[view.getInt32(this.#record + LENGTH.end, true)] };
+    }
+
+    // Every song's length once through (see songLength), main song first.
+    songLengths() {
+        return this.#info.songStarts.map((start, song) => this.songLength(song));
+    }
+
+    // A step as the library shows it (see step()): the first command, and for HVL modules the second.
+    formatStep(step) {
+        const record = this.#record;
+        const bytes = this.#ahx.views.bytes;
+        for (const field of ['note', 'instrument', 'command1', 'param1', 'command2', 'param2']) bytes[record + STEP[field]] = step[field];
+        const columns = this.#info.format === 'HVL' ? StepColumns.COMMANDS : StepColumns.COMMAND;
+        return this.#ahx.text((text, size) => this.#lib.ahx_format_step(record, columns, text, size));
+    }
+
+    // What a rendering of song carries as its comment, songs counted from 1: "HVL version 1, song 2 of 3".
+    describeSong(song) {
+        this.#check(Result.OK);
+        return this.#ahx.text((text, size) => this.#lib.ahx_describe_song(this.#handle, song >>> 0, text, size));
     }
 
     // Moves to frame `frame` of the current song, exactly.
@@ -237,8 +252,8 @@ export class AhxPlayer {
         const at = (offset) => view.getUint32(this.#record + offset, true);
         const channels = at(STATE.channels);
         const voices = [];
-        for (let c = 0; c < channels && c < MAX_CHANNELS; c++) {
-            const voice = this.#record + STATE.voices + c * STATE.voiceBytes;
+        for (let c = 0; c < channels && c < Limits.MAX_CHANNELS; c++) {
+            const voice = this.#record + STATE.voices + c * VOICE.bytes;
             voices.push({
                 note: view.getUint8(voice + VOICE.note),
                 instrument: view.getUint8(voice + VOICE.instrument),
@@ -261,7 +276,7 @@ export class AhxPlayer {
         const view = this.#ahx.views.data;
         const channels = Math.min(view.getUint32(this.#record + STATE.channels, true), out.length);
         for (let c = 0; c < channels; c++) {
-            out[c] = view.getFloat32(this.#record + STATE.voices + c * STATE.voiceBytes + VOICE.level, true);
+            out[c] = view.getFloat32(this.#record + STATE.voices + c * VOICE.bytes + VOICE.level, true);
         }
         return channels;
     }
@@ -280,8 +295,10 @@ export class AhxPlayer {
     // Step `row` of a track: { note, instrument, command1, param1, command2, param2 }.
     step(track, row) {
         this.#check(this.#lib.ahx_get_step(this.#handle, track >>> 0, row >>> 0, this.#record));
-        const b = this.#ahx.views.bytes.subarray(this.#record, this.#record + STEP_BYTES);
-        return { note: b[0], instrument: b[1], command1: b[2], param1: b[3], command2: b[4], param2: b[5] };
+        const bytes = this.#ahx.views.bytes;
+        const field = (name) => bytes[this.#record + STEP[name]];
+        return { note: field('note'), instrument: field('instrument'), command1: field('command1'), param1: field('param1'),
+            command2: field('command2'), param2: field('param2') };
     }
 
     // Frees the player; using it afterwards throws.
@@ -332,6 +349,7 @@ export class AhxPlayer {
             stereoMode: at(INFO.stereoMode),
             mixGain: at(INFO.mixGain),
             sampleRate: at(INFO.sampleRate),
+            ticksPerSecond: at(INFO.ticksPerSecond),
         };
         info.instrumentNames = [];
         for (let i = 1; i <= info.instruments; i++) {

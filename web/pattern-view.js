@@ -1,22 +1,6 @@
 // The pattern view: the steps every channel plays at one position, one table row per step, with the
-// playing row marked. Rebuilt when the position changes; a new row only moves the mark.
-const NOTE_NAMES = ['C-', 'C#', 'D-', 'D#', 'E-', 'F-', 'F#', 'G-', 'G#', 'A-', 'A#', 'B-'];
-const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
-
-// Note 1 is C-1, 60 is B-5; 0 is no note.
-export function noteName(note) {
-    if (note === 0) return '---';
-    return NOTE_NAMES[(note - 1) % 12] + (Math.floor((note - 1) / 12) + 1);
-}
-
-// "C-3 01 C30", with the second command for HVL modules; empty fields as dots and dashes.
-export function stepText(step, hvl) {
-    const instrument = step.instrument === 0 ? '..' : String(step.instrument).padStart(2, '0');
-    let text = `${noteName(step.note)} ${instrument} ${hex(step.command1, 1)}${hex(step.param1, 2)}`;
-    if (hvl) text += ` ${hex(step.command2, 1)}${hex(step.param2, 2)}`;
-    return text;
-}
-
+// playing row marked. Rebuilt when the position changes; a new row only moves the mark. Steps read as
+// the library writes them, the same as in the ahx tool's pattern view.
 export function createPatternView(container) {
     let rows = [];
     let marked = null;
@@ -24,7 +8,6 @@ export function createPatternView(container) {
 
     function build(player, position) {
         const { info } = player;
-        const hvl = info.format === 'HVL';
         const table = document.createElement('table');
         const head = table.createTHead().insertRow();
         head.insertCell().outerHTML = '<th scope="col">Row</th>';
@@ -34,7 +17,8 @@ export function createPatternView(container) {
             th.scope = 'col';
             if (placed) {
                 const transpose = placed.transposes[c];
-                th.textContent = `${c + 1}: track ${placed.tracks[c]}${transpose ? ` ${transpose > 0 ? '+' : ''}${transpose}` : ''}`;
+                // Two lines, so that a heading is never wider than the steps below it.
+                th.textContent = `${c + 1}\ntrack ${placed.tracks[c]}${transpose ? ` ${transpose > 0 ? '+' : ''}${transpose}` : ''}`;
             } else {
                 th.textContent = String(c + 1);
             }
@@ -51,7 +35,7 @@ export function createPatternView(container) {
             for (let c = 0; c < info.channels; c++) {
                 const step = player.step(placed.tracks[c], r);
                 const cell = row.insertCell();
-                cell.textContent = stepText(step, hvl);
+                cell.textContent = player.formatStep(step);
                 if (step.note === 0 && step.instrument === 0 && step.command1 === 0 && step.param1 === 0 &&
                     step.command2 === 0 && step.param2 === 0) cell.className = 'empty';
             }

@@ -1,29 +1,40 @@
-// The web player page: opens modules from the file picker or a drop, plays them through the
-// ahx-player AudioWorklet and shows what plays. The main thread keeps its own player of the same
-// module for what the displays read (title, songs, pattern data) and for the WAV download.
-import { loadAhx } from './ahx.js';
+// The web player page: opens modules from the file picker or a drop (several make a playlist), plays
+// them through the ahx-player AudioWorklet and shows what plays. The main thread keeps its own player
+// of the same module for what the displays read (title, songs, pattern data) and for the WAV download;
+// the worklet measures the songs and reports their lengths. Steps, clocks, refusals and the download's
+// comment are the library's texts, as the ahx tool shows them.
+import { Limits, loadAhx, Result } from './ahx.js';
 import { createPatternView } from './pattern-view.js';
 import { wavFile } from './wav.js';
 
 const DEMO_SONG = 'demo.hvl';
-const WAV_RATE = 44100;
+// The rate the ahx tool renders at unless told otherwise.
+const WAV_RATE = Limits.DEFAULT_SAMPLE_RATE;
 const SHORT_SEEK_SECONDS = 5;
 const LONG_SEEK_SECONDS = 30;
-const ALL_VOICES = 0xffff;
+const ALL_VOICES = (1 << Limits.MAX_CHANNELS) - 1;
+// How long audio may take to start before the page says that it did not.
+const AUDIO_START_MS = 1500;
+const NO_AUDIO_TEXT = 'No sound: the browser has no audio output to play through (is a sound device or sound ' +
+    'server there?). The song plays as soon as there is one.';
+// Collections name modules by extension (name.ahx) or by prefix (ahx.name), in any case.
+const MODULE_NAME = /^(?:(?:ahx|thx|hvl)\.(.+)|(.+)\.(?:ahx|thx|hvl))$/i;
 
 const $ = (id) => document.getElementById(id);
 const ui = {
     file: $('file'), message: $('message'), title: $('title'), details: $('details'), play: $('play'),
-    previousSong: $('previous-song'), nextSong: $('next-song'), song: $('song'), loop: $('loop'),
+    previousSong: $('previous-song'), nextSong: $('next-song'), song: $('song'), loop: $('loop'), stereo: $('stereo'),
+    playlistSection: $('playlist-section'), playlist: $('playlist'), previousFile: $('previous-file'), nextFile: $('next-file'),
     download: $('download'), elapsed: $('elapsed'), seek: $('seek'), length: $('length'),
     channels: $('channels'), pattern: $('pattern'), where: $('where'), shortcuts: $('shortcuts'),
 };
 
 // What the page knows; `playing`, `frame`, `position` and `row` come from the worklet's reports.
 const page = {
-    ahx: null, context: null, node: null, module: null, player: null, name: '', songSeconds: [],
+    ahx: null, context: null, node: null, module: null, player: null, name: '', songFrames: [],
     song: 0, playing: false, loop: false, voiceMask: ALL_VOICES, frame: 0, position: 0, row: 0,
-    seeking: false, meters: [], muteButtons: [],
+    seeking: false, meters: [], muteButtons: [], ahxStereoMode: Limits.LISTENING_STEREO_MODE, messageKind: '', audioWatch: 0,
+    playlist: [], entry: -1,  // the files opened together, and which of them is open
     maskChanges: [],  // { voiceMask, frame } as the worklet applied them, for the browser tests
 };
 // For the console and the browser tests.
@@ -31,14 +42,27 @@ window.ahxWebPlayer = page;
 
 const patternView = createPatternView(ui.pattern);
 
-function formatTime(seconds) {
-    const whole = Math.floor(seconds);
-    return `${Math.floor(whole / 60)}:${String(whole % 60).padStart(2, '0')}`;
+// Frames at the audio context's rate as a clock.
+function clock(frames) {
+    return page.ahx.formatClock(frames, page.context.sampleRate);
 }
 
-function showMessage(text) {
+// The current song's length in seconds; 0 until the worklet has measured it.
+function songSeconds() {
+    return (page.songFrames[page.song] ?? 0) / page.context.sampleRate;
+}
+
+// kind 'audio' marks the message that goes once audio runs.
+function showMessage(text, kind = '') {
     ui.message.textContent = text;
     ui.message.hidden = text === '';
+    page.messageKind = kind;
+}
+
+// The name without its module extension or prefix: 'ahx.cool_tune' and 'cool_tune.ahx' are 'cool_tune'.
+function moduleStem(name) {
+    const match = MODULE_NAME.exec(name);
+    return (match ? match[1] ?? match[2] : name.replace(/\.[^.]*$/, '')) || 'module';
 }
 
 function send(message, transfer) {
@@ -49,9 +73,14 @@ function send(message, transfer) {
 function openModule(bytes, name, { autoplay }) {
     let player;
     try {
-        player = page.ahx.open(bytes);
+        // At the download's rate: the displays read nothing that depends on it. HVL modules ignore the
+        // stereo mode asked for and bring their own.
+        player = page.ahx.open(bytes, { sampleRate: WAV_RATE, stereoMode: page.ahxStereoMode });
     } catch (error) {
-        showMessage(`Cannot open ${name}: ${error.message}. The player opens AHX (.ahx, .thx) and HivelyTracker (.hvl) modules.`);
+        // A damaged module gets the library's reason alone; only a file of another kind gets the hint.
+        const hint = error.code === Result.NOT_A_MODULE || error.code === Result.TOO_LARGE
+            ? ' The player opens AHX (.ahx, .thx) and HivelyTracker (.hvl) modules.' : '';
+        showMessage(`Cannot open ${name}: ${error.message}.${hint}`);
         return false;
     }
     showMessage('');
@@ -65,12 +94,19 @@ function openModule(bytes, name, { autoplay }) {
     page.frame = 0;
     page.position = player.info.songStarts[0];
     page.row = 0;
-    page.songSeconds = player.info.songStarts.map((start, song) => player.songLength(song).seconds);
+    page.songFrames = [];
     showModule();
-    const copy = bytes.slice(0);
-    send({ type: 'open', bytes: copy, song: 0, voiceMask: ALL_VOICES }, [copy.buffer]);
+    sendOpen();
     if (autoplay) play();
     return true;
+}
+
+// Opens the page's module in the worklet at the page's song, mask and stereo mode, with the song
+// lengths when it has measured them already.
+function sendOpen() {
+    const copy = page.module.slice(0);
+    send({ type: 'open', bytes: copy, song: page.song, stereoMode: page.player.info.stereoMode, voiceMask: page.voiceMask,
+        lengths: page.songFrames.length > 0 ? page.songFrames : undefined }, [copy.buffer]);
 }
 
 function showModule() {
@@ -80,10 +116,12 @@ function showModule() {
     const version = info.format === 'HVL' ? `version ${info.version}` : `revision ${info.version}`;
     const songs = info.subsongs > 0 ? `, ${info.subsongs + 1} songs` : '';
     ui.details.textContent = `${page.name} · ${info.format} ${version} · ${info.channels} channels${songs} · ` +
-        `${info.positions} positions · replay ${info.speedMultiplier * 50} Hz`;
+        `${info.positions} positions · replay ${info.ticksPerSecond} Hz`;
     ui.song.replaceChildren(...info.songStarts.map((start, song) =>
-        new Option(`${song === 0 ? 'Main song' : `Subsong ${song}`} (${formatTime(page.songSeconds[song])})`, String(song))));
+        new Option(`Song ${song + 1}`, String(song))));
     ui.song.disabled = info.subsongs === 0;
+    ui.stereo.value = String(info.stereoMode);
+    ui.stereo.disabled = info.format !== 'AHX';
     ui.play.disabled = false;
     ui.download.disabled = false;
     buildChannels(info.channels);
@@ -110,11 +148,19 @@ function buildChannels(count) {
     ui.channels.replaceChildren(...buttons);
 }
 
+// The lengths the worklet measured, beside the songs' names.
+function showLengths(frames) {
+    page.songFrames = frames;
+    Array.from(ui.song.options).forEach((option, song) => {
+        option.textContent = `Song ${song + 1} (${clock(frames[song])})`;
+    });
+    showSong();
+}
+
 function showSong() {
-    const seconds = page.songSeconds[page.song];
     ui.song.value = String(page.song);
-    ui.seek.max = String(seconds);
-    ui.length.textContent = formatTime(seconds);
+    ui.seek.max = String(songSeconds());
+    ui.length.textContent = clock(page.songFrames[page.song] ?? 0);
     ui.previousSong.disabled = page.song === 0;
     ui.nextSong.disabled = page.song >= page.player.info.subsongs;
     showProgress();
@@ -122,9 +168,9 @@ function showSong() {
 
 function showProgress() {
     const seconds = page.frame / page.context.sampleRate;
-    ui.elapsed.textContent = formatTime(seconds);
+    ui.elapsed.textContent = clock(page.frame);
     if (!page.seeking) ui.seek.value = String(seconds);
-    ui.seek.setAttribute('aria-valuetext', `${formatTime(seconds)} of ${ui.length.textContent}`);
+    ui.seek.setAttribute('aria-valuetext', `${ui.elapsed.textContent} of ${ui.length.textContent}`);
     ui.play.classList.toggle('playing', page.playing);
     ui.play.setAttribute('aria-label', page.playing ? 'Pause' : 'Play');
     ui.where.textContent = `position ${page.position}, row ${page.row}`;
@@ -137,13 +183,35 @@ function showLevels(levels) {
     });
 }
 
-async function play() {
+function play() {
     if (!page.player) return;
-    // Browsers start audio only after the visitor has done something on the page.
-    if (page.context.state !== 'running') await page.context.resume();
     send({ type: 'play' });
     page.playing = true;
     showProgress();
+    if (page.context.state === 'running') return;
+    // Browsers start audio only after the visitor has done something on the page; without an audio
+    // output it never starts, and the promise never settles.
+    page.context.resume();
+    clearTimeout(page.audioWatch);
+    page.audioWatch = setTimeout(() => {
+        if (page.context.state !== 'running') showMessage(NO_AUDIO_TEXT, 'audio');
+    }, AUDIO_START_MS);
+}
+
+function audioStateChanged() {
+    if (page.context.state === 'running' && page.messageKind === 'audio') showMessage('');
+}
+
+function setStereo() {
+    page.ahxStereoMode = Number(ui.stereo.value);
+    if (!page.player || page.player.info.format !== 'AHX') return;
+    // Both players are made anew for the new mode (it is fixed when a module opens); the worklet's
+    // carries on from where it was.
+    page.player.close();
+    page.player = page.ahx.open(page.module, { sampleRate: WAV_RATE, stereoMode: page.ahxStereoMode });
+    sendOpen();
+    send({ type: 'seek', frame: page.frame });
+    if (page.playing) send({ type: 'play' });
 }
 
 function pause() {
@@ -159,7 +227,7 @@ function togglePlay() {
 
 function seekTo(seconds) {
     if (!page.player) return;
-    const clamped = Math.max(0, Math.min(seconds, page.songSeconds[page.song]));
+    const clamped = Math.max(0, Math.min(seconds, songSeconds()));
     page.frame = Math.round(clamped * page.context.sampleRate);
     send({ type: 'seek', frame: page.frame });
     showProgress();
@@ -191,29 +259,58 @@ async function download() {
     ui.download.textContent = 'Rendering…';
     // Let the button show its new text before the render holds the thread for a moment.
     await new Promise((resolve) => setTimeout(resolve, 0));
-    const renderer = page.ahx.open(page.module, { sampleRate: WAV_RATE });
+    // The page's own player renders: the displays read only what the module holds, not where it plays.
+    const renderer = page.player;
     try {
         renderer.selectSong(page.song);
         renderer.voiceMask = page.voiceMask;
         const samples = renderer.renderInt16(renderer.songLength().frames);
-        const url = URL.createObjectURL(new Blob([wavFile(samples, WAV_RATE)], { type: 'audio/wav' }));
+        // The tags and the name the ahx tool gives a render of one song of all.
+        const { info } = renderer;
+        const tags = { title: info.title, software: `ahx ${page.ahx.version}`, comment: renderer.describeSong(page.song) };
+        const url = URL.createObjectURL(new Blob([wavFile(samples, WAV_RATE, tags)], { type: 'audio/wav' }));
         const link = document.createElement('a');
-        const base = page.name.replace(/\.[^.]*$/, '') || 'module';
         link.href = url;
-        link.download = page.song === 0 ? `${base}.wav` : `${base}-song${page.song}.wav`;
+        link.download = `${moduleStem(page.name)}${info.subsongs > 0 ? `-song${page.song + 1}` : ''}.wav`;
         document.body.appendChild(link);
         link.click();
         link.remove();
         setTimeout(() => URL.revokeObjectURL(url), 60000);
     } finally {
-        renderer.close();
         ui.download.disabled = false;
         ui.download.textContent = 'Download WAV';
     }
 }
 
-async function openFile(file) {
-    if (!file) return;
+// Several files make a playlist of those named as modules; files of any name are tried when none is.
+function openFiles(fileList) {
+    const files = Array.from(fileList);
+    if (files.length === 0) return Promise.resolve();
+    const named = files.filter((file) => MODULE_NAME.test(file.name));
+    page.playlist = named.length > 0 ? named : files;
+    ui.playlist.replaceChildren(...page.playlist.map((file, entry) => {
+        const item = document.createElement('li');
+        const button = document.createElement('button');
+        button.type = 'button';
+        button.textContent = file.name;
+        button.addEventListener('click', () => openEntry(entry));
+        item.appendChild(button);
+        return item;
+    }));
+    ui.playlistSection.hidden = page.playlist.length < 2;
+    return openEntry(0);
+}
+
+async function openEntry(entry) {
+    if (entry < 0 || entry >= page.playlist.length) return;
+    page.entry = entry;
+    const file = page.playlist[entry];
+    Array.from(ui.playlist.children).forEach((item, i) => {
+        if (i === entry) item.setAttribute('aria-current', 'true');
+        else item.removeAttribute('aria-current');
+    });
+    ui.previousFile.disabled = entry === 0;
+    ui.nextFile.disabled = entry === page.playlist.length - 1;
     openModule(new Uint8Array(await file.arrayBuffer()), file.name, { autoplay: true });
 }
 
@@ -227,12 +324,16 @@ function receive({ data }) {
             showProgress();
             showLevels(data.levels);
             break;
+        case 'opened':
+            showLengths(data.lengths);
+            break;
         case 'mask':
             page.maskChanges.push({ voiceMask: data.voiceMask, frame: data.frame });
             break;
         case 'ended':
             page.playing = false;
             showProgress();
+            openEntry(page.entry + 1);
             break;
         case 'error':
             showMessage(`The player stopped: ${data.message}`);
@@ -240,12 +341,10 @@ function receive({ data }) {
     }
 }
 
+// The page's keys work whatever has focus: the page has no text to type into, and a clicked button
+// keeps the focus. Enter still presses a focused control.
 function onKey(event) {
     if (event.ctrlKey || event.metaKey || event.altKey) return;
-    const target = event.target;
-    // Keys typed into a form control are its own (space on a button presses it, arrows move a slider).
-    const inControl = target instanceof HTMLInputElement || target instanceof HTMLSelectElement ||
-        target instanceof HTMLButtonElement || target instanceof HTMLTextAreaElement;
     const here = page.frame / (page.context?.sampleRate ?? WAV_RATE);
     const actions = {
         ' ': () => togglePlay(),
@@ -255,14 +354,17 @@ function onKey(event) {
         ArrowUp: () => seekTo(here + LONG_SEEK_SECONDS),
         '<': () => selectSong(page.song - 1),
         '>': () => selectSong(page.song + 1),
+        p: () => openEntry(page.entry - 1),
+        n: () => openEntry(page.entry + 1),
         l: () => { ui.loop.checked = !ui.loop.checked; setLoop(); },
         '?': () => { ui.shortcuts.open = !ui.shortcuts.open; },
         h: () => { ui.shortcuts.open = !ui.shortcuts.open; },
     };
     let action = actions[event.key];
-    if (/^[0-9]$/.test(event.key)) action = () => toggleChannel((Number(event.key) + 9) % 10);
-    const controlKeys = [' ', 'ArrowLeft', 'ArrowRight', 'ArrowDown', 'ArrowUp'];
-    if (!action || (inControl && controlKeys.includes(event.key))) return;
+    // By the key's place, so that Shift with 1 to 6 means channels 11 to 16 on any layout.
+    const digit = /^(?:Digit|Numpad)([0-9])$/.exec(event.code);
+    if (digit) action = () => toggleChannel((Number(digit[1]) + 9) % 10 + (event.shiftKey ? 10 : 0));
+    if (!action) return;
     event.preventDefault();
     action();
 }
@@ -273,14 +375,18 @@ function setLoop() {
 }
 
 function wireControls() {
-    ui.file.addEventListener('change', () => openFile(ui.file.files[0]).finally(() => { ui.file.value = ''; }));
+    ui.file.addEventListener('change', () => openFiles(ui.file.files).finally(() => { ui.file.value = ''; }));
     ui.play.addEventListener('click', togglePlay);
     ui.previousSong.addEventListener('click', () => selectSong(page.song - 1));
     ui.nextSong.addEventListener('click', () => selectSong(page.song + 1));
     ui.song.addEventListener('change', () => selectSong(Number(ui.song.value)));
     ui.loop.addEventListener('change', setLoop);
+    ui.stereo.addEventListener('change', setStereo);
+    ui.previousFile.addEventListener('click', () => openEntry(page.entry - 1));
+    ui.nextFile.addEventListener('click', () => openEntry(page.entry + 1));
+    page.context.addEventListener('statechange', audioStateChanged);
     ui.download.addEventListener('click', download);
-    ui.seek.addEventListener('input', () => { page.seeking = true; ui.elapsed.textContent = formatTime(Number(ui.seek.value)); });
+    ui.seek.addEventListener('input', () => { page.seeking = true; ui.elapsed.textContent = clock(Number(ui.seek.value) * page.context.sampleRate); });
     ui.seek.addEventListener('change', () => { page.seeking = false; seekTo(Number(ui.seek.value)); });
     document.addEventListener('keydown', onKey);
     // A file dropped anywhere on the page opens; the page shows where it may go while dragging.
@@ -292,7 +398,7 @@ function wireControls() {
         event.preventDefault();
         dragDepth = 0;
         document.body.classList.remove('dropping');
-        openFile(event.dataTransfer.files[0]);
+        openFiles(event.dataTransfer.files);
     });
 }
 

@@ -119,6 +119,9 @@ typedef struct ahx_player ahx_player;
 #define AHX_LOWEST_SAMPLE_RATE 8000u
 #define AHX_HIGHEST_SAMPLE_RATE 192000u
 #define AHX_HIGHEST_STEREO_MODE 4
+/* The stereo mode players use for AHX modules unless told otherwise: the voices apart, as the
+ * machine they were written for played them, without tiring headphones. ahx_open's default stays 0. */
+#define AHX_LISTENING_STEREO_MODE 2
 
 typedef struct ahx_settings {
     uint32_t sample_rate; /* output rate in Hz, AHX_LOWEST_ to AHX_HIGHEST_SAMPLE_RATE; 0 means
@@ -245,15 +248,11 @@ AHX_API ahx_result ahx_set_metering(ahx_player* player, int enabled);
  * needed). AHX_ERROR_INVALID_ARGUMENT for a sample_rate of 0, or a NULL or too small text. */
 AHX_API ahx_result ahx_format_clock(uint64_t frames, uint32_t sample_rate, char* text, size_t size);
 
-typedef struct ahx_length {
-    uint64_t frames; /* at the player's rate */
-    int ends;        /* 1: the song came back to a played step `loops` times; 0: the cap came first */
-} ahx_length;
-
-/* The frames song plays until it comes back to a step it has already played, `loops` times (1 or
- * more: once through, twice, ...), or AHX_LENGTH_CAP_SECONDS, whichever comes first. A module
- * without positions has length 0. Does not disturb playback. */
-AHX_API ahx_result ahx_measure_song(ahx_player* player, uint32_t song, uint32_t loops, ahx_length* length);
+/* What a rendering of song (0 to subsongs) carries as its comment, songs counted from 1 as a
+ * listener counts them: "HVL version 1, song 1 of 3", "AHX revision 0, song 2 of 2". Into text
+ * (size bytes, at most AHX_TEXT_BYTES needed). AHX_ERROR_NO_SUCH_SONG for a song above subsongs;
+ * AHX_ERROR_INVALID_ARGUMENT for a NULL player, a NULL or too small text. */
+AHX_API ahx_result ahx_describe_song(const ahx_player* player, uint32_t song, char* text, size_t size);
 
 /* How a song goes on after playing once through: it comes back to a step it has played and loops
  * for ever, it stops on a step (a tempo of 0 holds it there for good), or neither happens within
@@ -263,6 +262,19 @@ typedef enum ahx_song_end {
     AHX_SONG_STOPS = 1,
     AHX_SONG_CUT = 2
 } ahx_song_end;
+
+typedef struct ahx_length {
+    uint64_t frames;  /* at the player's rate */
+    int ends;         /* 1: the length is the song's own (it looped `loops` times or stopped); 0: the cap */
+    ahx_song_end end; /* LOOPS: came back to a played step; STOPS: stood still for good on tempo 0 (one
+                       * pass; `loops` cannot repeat it); CUT: neither within the cap */
+} ahx_length;
+
+/* The frames song plays until it comes back to a step it has already played, `loops` times (1 or
+ * more: once through, twice, ...), until it stops for good on a tempo of 0, or
+ * AHX_LENGTH_CAP_SECONDS, whichever comes first. A module without positions has length 0. Does not
+ * disturb playback. */
+AHX_API ahx_result ahx_measure_song(ahx_player* player, uint32_t song, uint32_t loops, ahx_length* length);
 
 typedef struct ahx_song_summary {
     ahx_song_end end;

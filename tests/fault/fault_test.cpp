@@ -1,7 +1,7 @@
-// Allocation failure at every point: each allocation of loading a module, opening a stream,
-// rewinding one and opening a library player is made to fail in turn. Each must fail cleanly (null, no file left open, nothing
-// leaked) or, where the failure was survivable, behave exactly as if nothing had failed; and the
-// process must stay usable afterwards.
+// Allocation failure at every point: each allocation of opening a stream, rewinding one and
+// opening a library player (which load the module) is made to fail in turn. Each must fail cleanly
+// (null, no file left open, nothing leaked) or, where the failure was survivable, behave exactly
+// as if nothing had failed; and the process must stay usable afterwards.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,25 +11,16 @@
 #include "builder/sample_songs.h"
 #include "host/kestrel/stand_in_host.h"
 #include "host/kestrel/stream_driver.h"
-#include "loader/tune.h"
-#include "mixer/mixer.h"
 #include "tests/fault/failing_allocator.h"
-#include "waves/wave_bank.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using Samples = std::vector<int16_t>;
 
-constexpr uint32_t kDecodes = 25;
 constexpr uint32_t kStreamFrames = 3000;
 constexpr uint32_t kRequestFrames = 1000;
 constexpr uint64_t kMostAllocations = 1000;  // far more than any of these operations makes
-
-ModuleDescription AsAhx(ModuleDescription description) {
-    description.format = ModuleFormat::kAhx;
-    return description;
-}
 
 struct NamedModule {
     const char* name;
@@ -41,24 +32,6 @@ std::vector<NamedModule> Modules() {
             {"busy THX", BuildModule(AsAhx(BusySong(4)))},
             {"largest HVL", BuildModule(LargestSong(ModuleFormat::kHvl))},
             {"largest THX", BuildModule(LargestSong(ModuleFormat::kAhx))}};
-}
-
-Samples RenderTune(Tune* tune) {
-    Samples out(2 * size_t{FramesPerDecode(tune)} * kDecodes);
-    for (uint32_t i = 0; i < kDecodes; ++i) {
-        int16_t* at = out.data() + 2 * size_t{FramesPerDecode(tune)} * i;
-        DecodeFrame(tune, at, at + 1, 4);
-    }
-    return out;
-}
-
-Samples LoadAndRender(const Bytes& module) {
-    Tune* tune = LoadTune(module.data(), static_cast<uint32_t>(module.size()), 0, 44100);
-    EXPECT_NE(tune, nullptr);
-    if (tune == nullptr) return {};
-    Samples out = RenderTune(tune);
-    FreeTune(tune);
-    return out;
 }
 
 const LoadedPlugin& Plugin() {
@@ -84,30 +57,26 @@ auto WithAllocationFailing(uint64_t k, uint64_t* attempted, Call call) {
     return result;
 }
 
-TEST(AllocationFailure, LoadTuneFailsCleanlyAtEveryAllocation) {
-    BuildWaveTables();
-    for (const NamedModule& module : Modules()) {
-        SCOPED_TRACE(module.name);
-        const Samples reference = LoadAndRender(module.bytes);
-        const uint32_t byteCount = static_cast<uint32_t>(module.bytes.size());
-        uint64_t k = 1, attempted = 0;
-        for (; k < kMostAllocations; ++k) {
-            const int64_t heapBefore = HeapBytesInUse();
-            Tune* tune = WithAllocationFailing(k, &attempted, [&] { return LoadTune(module.bytes.data(), byteCount, 0, 44100); });
-            const bool failed = k <= attempted;
-            EXPECT_EQ(tune == nullptr, failed) << "allocation " << k << " of " << attempted;
-            if (tune != nullptr) {
-                EXPECT_EQ(RenderTune(tune), reference);
-            }
-            FreeTune(tune);
-            EXPECT_EQ(HeapBytesInUse(), heapBefore) << "allocation " << k;
-            EXPECT_FALSE(LeakCheckFindsLeaks()) << "allocation " << k;
-            if (!failed) break;  // every allocation the load makes has failed once
+// Fails allocation 1, 2, ... of open() in turn, until a run makes fewer allocations than the
+// number failed. open() answers whether it opened; opened(k) then checks and closes what it
+// opened. Nothing may leak either way. Returns how many runs were refused.
+template <typename Open, typename Opened>
+uint64_t FailEachAllocationInTurn(Open open, Opened opened) {
+    uint64_t k = 1, attempted = 0, refused = 0;
+    for (; k < kMostAllocations; ++k) {
+        const int64_t heapBefore = HeapBytesInUse();
+        if (WithAllocationFailing(k, &attempted, open)) {
+            opened(k);
+        } else {
+            ++refused;
+            EXPECT_LE(k, attempted) << "an open with every allocation granted must succeed";
         }
-        EXPECT_GE(attempted, 1u);
-        EXPECT_LT(k, kMostAllocations);
-        EXPECT_EQ(LoadAndRender(module.bytes), reference) << "the engine works after the failures";
+        EXPECT_EQ(HeapBytesInUse(), heapBefore) << "allocation " << k;
+        EXPECT_FALSE(LeakCheckFindsLeaks()) << "allocation " << k;
+        if (k > attempted) break;  // every allocation the open makes has failed once
     }
+    EXPECT_LT(k, kMostAllocations);
+    return refused;
 }
 
 TEST(AllocationFailure, OpenStreamFailsCleanlyAtEveryAllocation) {
@@ -120,27 +89,19 @@ TEST(AllocationFailure, OpenStreamFailsCleanlyAtEveryAllocation) {
         ASSERT_NE(stream, nullptr);
         const Samples reference = PullFrames(plugin, stream, kStreamFrames, kRequestFrames);
         plugin.closeStream(stream);
-
-        uint64_t k = 1, attempted = 0, refused = 0;
-        for (; k < kMostAllocations; ++k) {
-            const int64_t heapBefore = HeapBytesInUse();
-            info = {};
-            stream = WithAllocationFailing(k, &attempted, [&] { return plugin.openStream(file.path.c_str(), &info); });
-            EXPECT_EQ(Kestrel().openFiles, 0) << "allocation " << k;
-            if (stream == nullptr) {
-                ++refused;
-                EXPECT_LE(k, attempted) << "an open with every allocation granted must succeed";
-            } else {
-                // Some failures are survivable (the C library reads unbuffered without its buffer);
-                // a stream that opened must then be the stream as it always is.
+        // Some failures are survivable (the C library reads unbuffered without its buffer); a
+        // stream that opened must then be the stream as it always is.
+        const uint64_t refused = FailEachAllocationInTurn(
+            [&] {
+                info = {};
+                stream = plugin.openStream(file.path.c_str(), &info);
+                EXPECT_EQ(Kestrel().openFiles, 0);
+                return stream != nullptr;
+            },
+            [&](uint64_t k) {
                 EXPECT_EQ(PullFrames(plugin, stream, kStreamFrames, kRequestFrames), reference) << "allocation " << k;
                 plugin.closeStream(stream);
-            }
-            EXPECT_EQ(HeapBytesInUse(), heapBefore) << "allocation " << k;
-            EXPECT_FALSE(LeakCheckFindsLeaks()) << "allocation " << k;
-            if (k > attempted) break;  // every allocation the open makes has failed once
-        }
-        EXPECT_LT(k, kMostAllocations);
+            });
         // The file copy, the stream record and the Tune are the plug-in's own; failing any one of
         // them refuses the open, so the hook demonstrably reaches inside the dlopen'd plug-in.
         EXPECT_GE(refused, 3u);
@@ -163,25 +124,17 @@ TEST(AllocationFailure, LibraryOpenFailsCleanlyAtEveryAllocation) {
         ASSERT_EQ(ahx_open(module.bytes.data(), module.bytes.size(), nullptr, &player), AHX_OK);
         const Samples reference = PlayerRender(player);
         ahx_close(player);
-
-        uint64_t k = 1, attempted = 0;
-        for (; k < kMostAllocations; ++k) {
-            const int64_t heapBefore = HeapBytesInUse();
-            const ahx_result result = WithAllocationFailing(
-                k, &attempted, [&] { return ahx_open(module.bytes.data(), module.bytes.size(), nullptr, &player); });
-            const bool failed = k <= attempted;
-            EXPECT_EQ(result, failed ? AHX_ERROR_OUT_OF_MEMORY : AHX_OK) << "allocation " << k << " of " << attempted;
-            EXPECT_EQ(player == nullptr, failed);
-            if (player != nullptr) {
-                EXPECT_EQ(PlayerRender(player), reference);
-            }
-            ahx_close(player);
-            EXPECT_EQ(HeapBytesInUse(), heapBefore) << "allocation " << k;
-            EXPECT_FALSE(LeakCheckFindsLeaks()) << "allocation " << k;
-            if (!failed) break;  // every allocation the open makes has failed once
-        }
-        EXPECT_LT(k, kMostAllocations);
-        EXPECT_GE(attempted, 2u) << "the player and its tune at least";
+        const uint64_t refused = FailEachAllocationInTurn(
+            [&] {
+                const ahx_result result = ahx_open(module.bytes.data(), module.bytes.size(), nullptr, &player);
+                EXPECT_EQ(player == nullptr, result == AHX_ERROR_OUT_OF_MEMORY) << ahx_result_text(result);
+                return player != nullptr;
+            },
+            [&](uint64_t k) {
+                EXPECT_EQ(PlayerRender(player), reference) << "allocation " << k;
+                ahx_close(player);
+            });
+        EXPECT_GE(refused, 2u) << "the player and its tune at least";
     }
 }
 

@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
     ahx_state state;
     CHECK(ahx_get_state(player, &state) == AHX_OK && state.frame == kFrames + 100 && state.channels == 8);
     ahx_length length;
-    CHECK(ahx_measure_song(player, 0, 1, &length) == AHX_OK && length.ends == 1 && length.frames > 0);
+    CHECK(ahx_measure_song(player, 0, 1, &length) == AHX_OK && length.ends == 1 && length.end == AHX_SONG_LOOPS &&
+          length.frames > 0 && sizeof length == 16);
     CHECK(ahx_measure_song(player, 0, 0, &length) == AHX_ERROR_INVALID_ARGUMENT);
 
     ahx_song_summary summary;

@@ -3,7 +3,6 @@
 // tests show that), so equal bytes here mean equal to the plug-in.
 #include <algorithm>
 #include <random>
-#include <thread>
 
 #include "library_support.h"
 
@@ -168,23 +167,6 @@ TEST(LibraryRender, EachStemEqualsThatVoiceAloneAndMutedStemsAreSilent) {
         const bool silent = std::all_of(expected.begin(), expected.end(), [](int16_t s) { return s == 0; });
         EXPECT_EQ(silent, voice == 5) << "voice " << voice;
     }
-}
-
-TEST(LibraryRender, PlayersOnTwoThreadsRenderWhatOneThreadRenders) {
-    const auto first = BuildModule(BusySong(16));
-    const auto second = BuildModule(RingSong());
-    constexpr size_t kFrames = 100000;
-    const std::vector<int16_t> expectedFirst = EngineRender(first, kFrames, 48000);
-    const std::vector<int16_t> expectedSecond = EngineRender(second, kFrames, 44100, 2);
-    std::vector<int16_t> renderedFirst, renderedSecond;
-    // Each thread opens its own player; run alone (the library_threads test), the two opens also
-    // race to build the shared tables.
-    std::thread a([&] { renderedFirst = Render(OpenPlayer(first, 48000).get(), kFrames); });
-    std::thread b([&] { renderedSecond = Render(OpenPlayer(second, 44100, 2).get(), kFrames); });
-    a.join();
-    b.join();
-    EXPECT_TRUE(renderedFirst == expectedFirst);
-    EXPECT_TRUE(renderedSecond == expectedSecond);
 }
 
 }  // namespace

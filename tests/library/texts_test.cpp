@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ahx/ahx.h"
+#include "library_support.h"
 
 namespace {
 
@@ -51,6 +52,18 @@ Written Refusal(ahx_result refusal, ahx_probe_info info, bool withInfo = true) {
     });
 }
 
+// Song `song` of a module with one position, the given subsongs, format and version byte.
+Written Song(ModuleFormat format, uint8_t version, std::vector<uint16_t> subsongs, uint32_t song) {
+    ModuleDescription module;
+    module.format = format;
+    module.version = version;
+    module.subsongs = std::move(subsongs);
+    module.positions.resize(1);
+    module.tracks.resize(1);
+    const PlayerPtr player = OpenPlayer(BuildModule(module));
+    return Write(AHX_TEXT_BYTES, [&](char* text, size_t n) { return ahx_describe_song(player.get(), song, text, n); });
+}
+
 constexpr ahx_result OK = AHX_OK, BAD = AHX_ERROR_INVALID_ARGUMENT;
 
 INSTANTIATE_TEST_SUITE_P(Clock, LibraryTexts, testing::Values(
@@ -87,6 +100,11 @@ INSTANTIATE_TEST_SUITE_P(Refusal, LibraryTexts, testing::Values(
     TextRow{"too large", Refusal(AHX_ERROR_TOO_LARGE, {}), OK, "not a module (larger than 16 MiB)"},
     TextRow{"other", Refusal(AHX_ERROR_TRUNCATED, {}), OK, "truncated or damaged"},
     TextRow{"without numbers", Refusal(AHX_ERROR_TOO_MANY_CHANNELS, {}, false), OK, "too many channels"}));
+
+INSTANTIATE_TEST_SUITE_P(Song, LibraryTexts, testing::Values(
+    TextRow{"only song", Song(ModuleFormat::kHvl, 1, {}, 0), OK, "HVL version 1, song 1 of 1"},
+    TextRow{"last subsong", Song(ModuleFormat::kAhx, 0, {0, 0}, 2), OK, "AHX revision 0, song 3 of 3"},
+    TextRow{"past the last", Song(ModuleFormat::kAhx, 1, {0}, 2), AHX_ERROR_NO_SUCH_SONG, "untouched"}));
 
 TEST(LibraryTexts, FindingKindsHaveStableNames) {
     EXPECT_STREQ(ahx_finding_name(AHX_FINDING_SONG_NEVER_REPEATS), "song-never-repeats");

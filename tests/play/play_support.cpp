@@ -70,59 +70,10 @@ size_t TrailingSilence(const Frames& frames) {
 
 }  // namespace
 
-Scratch::Scratch() {
-    std::string pattern = (fs::temp_directory_path() / "ahx-play-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path = pattern;
-}
-
-Scratch::~Scratch() {
-    std::error_code error;
-    fs::remove_all(path, error);
-}
-
-Bytes ReadBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string ReadText(const fs::path& file) {
-    const Bytes bytes = ReadBytes(file);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-void WriteBytes(const fs::path& file, const Bytes& bytes) {
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-}
-
 Frames ToFrames(const Bytes& bytes) {
     Frames frames(bytes.size() / (kChannels * sizeof(int16_t)) * kChannels);
     if (!frames.empty()) std::memcpy(frames.data(), bytes.data(), frames.size() * sizeof(int16_t));
     return frames;
-}
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-RunResult Shell(const std::string& command, const fs::path& folder) {
-    Scratch capture;
-    const std::string line = "cd " + Quoted(folder.string()) + " && { " + command + "; } </dev/null >" +
-                             Quoted((capture / "out").string()) + " 2>" + Quoted((capture / "err").string());
-    const int status = std::system(line.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(capture / "out"), ReadText(capture / "err")};
-}
-
-std::string ToolCommand(const std::vector<std::string>& args) {
-    std::string command = AHX_TOOL_PATH;
-    for (const std::string& a : args) {
-        command += ' ';
-        command += Quoted(a);
-    }
-    return command;
 }
 
 bool WaitUntil(const std::function<bool()>& done, double seconds) {

@@ -4,39 +4,18 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
+#include "tests/support/shell.h"
+
 using Frames = std::vector<int16_t>;  // interleaved stereo, left first
 
-// A fresh empty folder, removed with its contents when the object goes.
-struct Scratch {
-    fs::path path;
-    Scratch();
-    ~Scratch();
-    fs::path operator/(const std::string& name) const { return path / name; }
-};
-
-Bytes ReadBytes(const fs::path& file);
-std::string ReadText(const fs::path& file);
-void WriteBytes(const fs::path& file, const Bytes& bytes);
+inline Bytes ReadBytes(const fs::path& file) { return ReadFile<Bytes>(file); }
+inline std::string ReadText(const fs::path& file) { return ReadFile(file); }
 // Little-endian 16-bit samples, as SDL, parec and `ahx render -o -` write them on these machines.
 Frames ToFrames(const Bytes& bytes);
-std::string Quoted(const std::string& text);
-
-struct RunResult {
-    int exitCode = -1;
-    std::string out, err;
-};
-// `sh -c command` in folder, standard input from /dev/null.
-RunResult Shell(const std::string& command, const fs::path& folder);
-// The tool's command line, each argument quoted.
-std::string ToolCommand(const std::vector<std::string>& args);
-
 // Polls until done() or about `seconds` have passed; returns done()'s last answer. A deadline for
 // things that take real time, never a measure of speed.
 bool WaitUntil(const std::function<bool()>& done, double seconds = 20);

@@ -21,11 +21,6 @@ constexpr uint32_t kFramesBeforeRewind = 100000;
 constexpr uint32_t kFramesAfterRewind = 120000;
 constexpr int kRounds = 4;
 
-ModuleDescription AsAhx(ModuleDescription description) {
-    description.format = ModuleFormat::kAhx;
-    return description;
-}
-
 struct Job {
     std::string path;
     uint32_t requestFrames;  // each stream pulls in its own request size

@@ -10,15 +10,20 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 page=$prefix/share/man/man1/ahx.1
 [ -f "$page" ] || { echo "no man page installed"; exit 1; }
-for wanted in '^\.TH AHX "1"' '^\.SH "AHX PLAY"' '^\.SH "AHX RENDER"' '^\.SH "AHX INFO"' '^\.SH "AHX CHECK"' 'separation P' \
+for wanted in '^\.TH AHX "1"' '^ahx \\- play, render' '^\.SH "AHX PLAY"' '^\.SH "AHX RENDER"' '^\.SH "AHX INFO"' '^\.SH "AHX CHECK"' 'separation P' \
                '3  every file could be read'; do
   grep -q -- "$wanted" "$page" || { echo "the man page lacks: $wanted"; exit 1; }
 done
 
+if command -v man >/dev/null; then
+  wide=$(MANWIDTH=80 man -l "$page" 2>/dev/null | awk 'length > 80' | head -n 3)
+  [ -z "$wide" ] || { echo "the man page runs past 80 columns: $wide"; exit 1; }
+fi
+
 completion=$prefix/share/bash-completion/completions/ahx
 [ -f "$completion" ] || { echo "no bash completion installed"; exit 1; }
 mkdir -p "$work/songs/folder"
-touch "$work/songs/a.hvl" "$work/songs/B.AHX" "$work/songs/c.thx" "$work/songs/notes.txt"
+touch "$work/songs/a.hvl" "$work/songs/B.AHX" "$work/songs/c.thx" "$work/songs/THX.d" "$work/songs/notes.txt"
 # Completes the words given, the last one being typed, and prints the offers sorted on one line.
 complete_words() {
   (cd "$work/songs" && bash -c '
@@ -36,8 +41,8 @@ expect() {
 expect "" "--help --version check info play render " ""
 expect "" "render " "re"
 expect "render" "--seconds --separation --solo --song --start --stems --stereo " "--s"
-expect "check" "--help --jobs --json " "--"
+expect "check" "--all --help --jobs --json " "--"
 expect "render --format" "ogg opus " "o"
-expect "info" "B.AHX a.hvl c.thx folder/ " ""
+expect "info" "B.AHX THX.d a.hvl c.thx folder/ " ""
 expect "play --driver" "pipewire pulseaudio " "p"
 echo "man page and bash completion installed and working"

@@ -1,47 +1,21 @@
 // Several files at once (-j) give what one at a time gives, and the loudness faces agree.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
+
+#include "tests/support/shell.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 const fs::path kDemo = fs::path(AHX_SOURCE_DIR) / "demo";
 
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
-
-std::string Slurp(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+RunResult Tool(const fs::path& folder, const std::string& args) {
+    return Shell(std::string(AHX_TOOL_PATH) + " " + args, folder);
 }
-
-// `ahx ARGS` in folder, through the shell.
-ToolRun Tool(const fs::path& folder, const std::string& args) {
-    const std::string command = "cd '" + folder.string() + "' && " AHX_TOOL_PATH " " + args + " >out.txt 2>err.txt </dev/null";
-    const int status = std::system(command.c_str());
-    ToolRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(folder / "out.txt"), Slurp(folder / "err.txt")};
-    fs::remove(folder / "out.txt");
-    fs::remove(folder / "err.txt");
-    return run;
-}
-
-struct Folder {
-    fs::path path = fs::temp_directory_path() / ("ahx-jobs-" + std::to_string(::getpid()));
-    Folder() { fs::create_directories(path); }
-    ~Folder() { fs::remove_all(path); }
-};
 
 // A batch with every kind of outcome: songs, a file that is no module, and a second input whose
-// output name an earlier one takes.
+// name an earlier one has (its output gets -2).
 void WriteBatch(const fs::path& folder) {
     for (int copy = 0; copy < 3; ++copy) {
         fs::copy_file(kDemo / "jingle.ahx", folder / ("jingle" + std::to_string(copy) + ".ahx"));
@@ -61,9 +35,9 @@ struct BatchRow {
 class OneAtATimeOrAll : public testing::TestWithParam<BatchRow> {};
 
 TEST_P(OneAtATimeOrAll, GivesTheSameFilesMessagesAndStatus) {
-    Folder folder;
+    Scratch folder;
     WriteBatch(folder.path);
-    ToolRun runs[2];
+    RunResult runs[2];
     const char* jobs[] = {"-j 1", "-j 3"};
     for (int r = 0; r < 2; ++r) {
         const std::string out = "out" + std::to_string(r);
@@ -72,17 +46,17 @@ TEST_P(OneAtATimeOrAll, GivesTheSameFilesMessagesAndStatus) {
         runs[r].out = std::regex_replace(runs[r].out, std::regex(out), "OUT");
         runs[r].err = std::regex_replace(runs[r].err, std::regex(out), "OUT");
     }
-    EXPECT_EQ(runs[0].status, runs[1].status);
-    EXPECT_NE(runs[0].status, 0);  // the broken file counts in both
+    EXPECT_EQ(runs[0].exitCode, runs[1].exitCode);
+    EXPECT_NE(runs[0].exitCode, 0);  // the broken file counts in both
     EXPECT_EQ(runs[0].out, runs[1].out);
     EXPECT_EQ(runs[0].err, runs[1].err);
     if (!fs::exists(folder.path / "out0")) return;
     size_t files = 0;
     for (const auto& entry : fs::directory_iterator(folder.path / "out0")) {
         ++files;
-        EXPECT_EQ(Slurp(entry.path()), Slurp(folder.path / "out1" / entry.path().filename())) << entry.path();
+        EXPECT_EQ(ReadFile(entry.path()), ReadFile(folder.path / "out1" / entry.path().filename())) << entry.path();
     }
-    EXPECT_EQ(files, 6u);
+    EXPECT_EQ(files, 7u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Batch, OneAtATimeOrAll,
@@ -100,23 +74,23 @@ double Number(const std::string& text, const std::string& pattern) {
 // What info measures is what render's ReplayGain carries: gain = -18 LUFS - loudness, peak = true
 // peak; and a true peak is never below the sample peak render reports.
 TEST(Loudness, InfoAndReplayGainAgreeAndTruePeakCoversTheSamplePeak) {
-    Folder folder;
-    const ToolRun info = Tool(folder.path, "info --json --loudness " + (kDemo / "demo.hvl").string());
-    ASSERT_EQ(info.status, 0) << info.err;
+    Scratch folder;
+    const RunResult info = Tool(folder.path, "info --json --loudness " + (kDemo / "demo.hvl").string());
+    ASSERT_EQ(info.exitCode, 0) << info.err;
     const double lufs = Number(info.out, "\"loudnessLufs\":(-?[0-9.]+)");
     const double truePeak = Number(info.out, "\"truePeakDbtp\":(-?[0-9.]+)");
     EXPECT_GT(Number(info.out, "\"loudnessRangeLu\":([0-9.]+)"), 0);
     EXPECT_GT(lufs, -40);
     EXPECT_LT(lufs, 0);
 
-    const ToolRun render = Tool(folder.path, "render --replaygain -o song.flac " + (kDemo / "demo.hvl").string());
-    ASSERT_EQ(render.status, 0) << render.err;
-    const std::string flac = Slurp(folder.path / "song.flac");
+    const RunResult render = Tool(folder.path, "render --replaygain -o song.flac " + (kDemo / "demo.hvl").string());
+    ASSERT_EQ(render.exitCode, 0) << render.err;
+    const std::string flac = ReadFile(folder.path / "song.flac");
     EXPECT_NEAR(Number(flac, "REPLAYGAIN_TRACK_GAIN=(-?[0-9.]+) dB"), -18 - lufs, 0.011);
     EXPECT_NEAR(20 * std::log10(Number(flac, "REPLAYGAIN_TRACK_PEAK=([0-9.]+)")), truePeak, 0.011);
     EXPECT_GE(truePeak, Number(render.out, "peak (-?[0-9.]+) dBFS") - 0.05);
 
-    EXPECT_EQ(Tool(folder.path, "render --replaygain -o song.wav " + (kDemo / "demo.hvl").string()).status, 1);
+    EXPECT_EQ(Tool(folder.path, "render --replaygain -o song.wav " + (kDemo / "demo.hvl").string()).exitCode, 1);
 }
 
 }  // namespace

@@ -1,18 +1,18 @@
 // What the web player's tests share: where the built parts are, the modules they open (written by
 // the project's module builder), and renders by the native ahx tool to compare with.
-import { execFileSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { execFileSync, spawn } from 'node:child_process';
+import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
-
-import { loadAhx } from '../ahx.js';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 
 export const repo = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 export const nativeBuild = process.env.AHX_BUILD_DIR ?? path.join(repo, 'build');
 export const tool = path.join(nativeBuild, 'ahx');
 export const site = path.join(process.env.AHX_WEB_BUILD_DIR ?? path.join(repo, 'build-web'), 'site');
 export const webBuild = path.dirname(site);
+// ahx.js as the build gathered it, beside the layout the build writes from the header.
+export const { AhxError, loadAhx, Result } = await import(pathToFileURL(path.join(site, 'ahx.js')).href);
 
 // A fresh folder with the test modules and the two demo songs, removed by the returned function.
 export function writeModules() {
@@ -28,7 +28,8 @@ export async function loadEngine() {
 
 // `ahx render` of one song once through, as raw 16-bit stereo samples.
 export function nativeRender(file, { song = 0, rate = 44100, stereo = 0 } = {}) {
-    const args = ['render', file, '--song', String(song), '--rate', String(rate), '--stereo', String(stereo), '-o', '-'];
+    // The tool counts songs from 1, the library from 0.
+    const args = ['render', file, '--song', String(song + 1), '--rate', String(rate), '--stereo', String(stereo), '-o', '-'];
     const bytes = execFileSync(tool, args, { maxBuffer: 1 << 28, stdio: ['ignore', 'pipe', 'pipe'] });
     return new Int16Array(bytes.buffer, bytes.byteOffset, bytes.byteLength / 2);
 }
@@ -70,4 +71,40 @@ export async function serveSite() {
     });
     await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
     return { url: `http://127.0.0.1:${server.address().port}/`, close: () => new Promise((resolve) => server.close(resolve)) };
+}
+
+// A PulseAudio server of our own (a user server without the system's modules) whose one output is a
+// null sink, for the browsers to play into; unplug() takes the output away, plug() brings it back.
+export async function startSoundServer() {
+    const folder = mkdtempSync(path.join(tmpdir(), 'ahx-web-sound-'));
+    mkdirSync(path.join(folder, 'home'));
+    mkdirSync(path.join(folder, 'runtime'), { mode: 0o700 });
+    writeFileSync(path.join(folder, 'server.pa'), 'load-module module-native-protocol-unix\n');
+    const env = { ...process.env, HOME: path.join(folder, 'home'), XDG_RUNTIME_DIR: path.join(folder, 'runtime') };
+    const server = spawn('pulseaudio', ['--daemonize=no', '--exit-idle-time=-1', '-n', '--system=no',
+        `--file=${path.join(folder, 'server.pa')}`], { env, stdio: 'ignore' });
+    const pactl = (...args) => execFileSync('pactl', args, { env, stdio: 'ignore' });
+    for (let tries = 0; ; tries++) {
+        try {
+            pactl('info');
+            break;
+        } catch (error) {
+            if (tries === 100 || server.exitCode !== null) throw new Error('PulseAudio did not start', { cause: error });
+            await new Promise((resolve) => setTimeout(resolve, 100));
+        }
+    }
+    const plug = () => {
+        pactl('load-module', 'module-null-sink', 'sink_name=speakers');
+        pactl('set-default-sink', 'speakers');
+    };
+    plug();
+    return {
+        environment: { PULSE_SERVER: `unix:${path.join(folder, 'runtime/pulse/native')}` },
+        plug,
+        unplug: () => pactl('unload-module', 'module-null-sink'),
+        stop: () => {
+            server.kill();
+            rmSync(folder, { recursive: true, force: true });
+        },
+    };
 }

@@ -1,6 +1,7 @@
 #include "common/arguments.h"
 
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -45,17 +46,37 @@ int64_t ParseInteger(std::string_view option, std::string_view text, int64_t low
     return value;
 }
 
+namespace {
+
+// Plain seconds ("90", "1.5") or minutes and seconds as clocks show them ("1:30", "0:01.68").
+std::optional<double> SecondsOf(const std::string& text) {
+    const size_t colon = text.find(':');
+    const std::string secondsText = colon == std::string::npos ? text : text.substr(colon + 1);
+    char* end = nullptr;
+    const double seconds = std::strtod(secondsText.c_str(), &end);
+    if (secondsText.empty() || end != secondsText.c_str() + secondsText.size() || !std::isfinite(seconds)) return {};
+    if (colon == std::string::npos) return seconds;
+    const std::string minutesText = text.substr(0, colon);
+    const bool digitsOnly = !minutesText.empty() && minutesText.size() <= 6 &&
+                            minutesText.find_first_not_of("0123456789") == std::string::npos;
+    // "m:ss": two digits of seconds before any decimals, below a minute.
+    const bool clockSeconds = secondsText.size() >= 2 && std::isdigit(static_cast<unsigned char>(secondsText[0])) &&
+                              std::isdigit(static_cast<unsigned char>(secondsText[1])) && seconds < 60;
+    if (!digitsOnly || !clockSeconds) return {};
+    return std::stod(minutesText) * 60 + seconds;
+}
+
+}  // namespace
+
 double ParseDecimal(std::string_view option, std::string_view text, double lowest, double highest) {
     const std::string copy(text);
-    char* end = nullptr;
-    const double value = std::strtod(copy.c_str(), &end);
-    if (copy.empty() || end != copy.c_str() + copy.size() || !std::isfinite(value) || value < lowest ||
-        value > highest) {
+    const std::optional<double> value = SecondsOf(copy);
+    if (!value || *value < lowest || *value > highest) {
         char range[96];
-        std::snprintf(range, sizeof range, " takes a number of seconds from %g to %g, not '", lowest, highest);
+        std::snprintf(range, sizeof range, " takes a number of seconds (or m:ss) from %g to %g, not '", lowest, highest);
         throw UsageError(std::string(option) + range + copy + "'");
     }
-    return value;
+    return *value;
 }
 
 uint32_t ParseChannelList(std::string_view option, std::string_view text) {

@@ -34,7 +34,8 @@ private:
     bool optionsEnded_ = false;
 };
 
-// Whole numbers and decimals in a range; anything else, or trailing text, is a UsageError.
+// Whole numbers, and seconds (decimals, or m:ss(.cc) as clocks show them) in a range; anything
+// else, or trailing text, is a UsageError.
 int64_t ParseInteger(std::string_view option, std::string_view text, int64_t lowest, int64_t highest);
 double ParseDecimal(std::string_view option, std::string_view text, double lowest, double highest);
 

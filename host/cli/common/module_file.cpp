@@ -4,14 +4,32 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
 #include "common/demo_song.h"
+#include "common/module_inputs.h"
+#include "common/module_names.h"
+#include "common/song_number.h"
 
 namespace {
 
 std::string StemOf(const std::string& path) {
-    std::string stem = std::filesystem::path(path).stem().string();
-    return stem.empty() ? "song" : stem;
+    return path == kStandardInput ? "stdin" : ModuleStem(std::filesystem::path(path).filename().string());
+}
+
+// In pieces, so that pipes work too and a huge file is refused without reading all of it.
+void ReadAll(std::istream& in, ModuleFile& module) {
+    constexpr size_t kPieceBytes = 64 * 1024;
+    while (in) {
+        const size_t had = module.bytes.size();
+        if (had > AHX_MAX_MODULE_BYTES) {
+            throw FileError(module.displayName + ": " + RefusalReason(module.header, AHX_ERROR_TOO_LARGE));
+        }
+        module.bytes.resize(had + kPieceBytes);
+        in.read(reinterpret_cast<char*>(module.bytes.data() + had), static_cast<std::streamsize>(kPieceBytes));
+        module.bytes.resize(had + static_cast<size_t>(in.gcount()));
+    }
+    if (in.bad()) throw FileError(module.displayName + ": cannot read: " + std::strerror(errno));
 }
 
 }  // namespace
@@ -39,6 +57,11 @@ ModuleFile ReadModuleFile(const std::string& path) {
 }
 
 ModuleFile ReadModuleBytes(const std::string& path) {
+    if (path == kStandardInput) {
+        ModuleFile module{path, "(standard input)", StemOf(path), {}, {}};
+        ReadAll(std::cin, module);
+        return module;
+    }
     ModuleFile module{path, path, StemOf(path), {}, {}};
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
@@ -46,26 +69,13 @@ ModuleFile ReadModuleBytes(const std::string& path) {
         throw FileError(path + ": not found");
     }
     if (std::filesystem::is_directory(status)) {
-        throw FileError(path + ": is a folder, not a module");
+        throw FileError(path + ": is a folder with no modules under it (*.ahx, *.thx, *.hvl, ahx.*, thx.*, hvl.*)");
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw FileError(path + ": cannot read: " + std::strerror(errno));
     }
-    // In pieces, so that pipes work too and a huge file is refused without reading all of it.
-    constexpr size_t kPieceBytes = 64 * 1024;
-    while (in) {
-        const size_t had = module.bytes.size();
-        if (had > AHX_MAX_MODULE_BYTES) {
-            throw FileError(path + ": " + RefusalReason(module.header, AHX_ERROR_TOO_LARGE));
-        }
-        module.bytes.resize(had + kPieceBytes);
-        in.read(reinterpret_cast<char*>(module.bytes.data() + had), static_cast<std::streamsize>(kPieceBytes));
-        module.bytes.resize(had + static_cast<size_t>(in.gcount()));
-    }
-    if (in.bad()) {
-        throw FileError(path + ": cannot read: " + std::strerror(errno));
-    }
+    ReadAll(in, module);
     return module;
 }
 
@@ -93,7 +103,7 @@ PlayerPtr OpenModule(const ModuleFile& module, int32_t stereoMode, uint32_t samp
 
 void SelectSong(const ModuleFile& module, ahx_player* player, uint32_t song) {
     if (ahx_select_song(player, song) == AHX_OK) return;
-    const uint32_t last = ahx_get_info(player)->subsongs;
-    throw FileError(module.displayName + ": no such subsong " + std::to_string(song) +
-                    (last == 0 ? " (it has only song 0)" : " (songs are 0 to " + std::to_string(last) + ")"));
+    const uint32_t last = SongNumber(ahx_get_info(player)->subsongs);
+    throw FileError(module.displayName + ": no such song " + std::to_string(SongNumber(song)) +
+                    (last == 1 ? " (it has only song 1)" : " (songs are 1 to " + std::to_string(last) + ")"));
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "common/arguments.h"
+#include "common/stereo_width.h"
 
 // The longest --seconds, --start (and render's --fade): a day; a typing slip should not fill a disk.
 inline constexpr double kLongestSeconds = 86400;
@@ -14,7 +15,8 @@ struct SongOptions {
     uint32_t loops = 1;
     std::optional<double> seconds;     // how long each song plays, from --start on
     double startSeconds = 0;           // lengths still count from the song's start
-    int32_t stereoMode = 0;
+    std::optional<int32_t> stereoMode;  // AHX modules only; nothing: AHX_LISTENING_STEREO_MODE
+    int separationPercent = kUnchangedSeparation;
     uint32_t mutedChannels = 0;        // bit c - 1 for channel c, as ParseChannelList gives them
     std::optional<uint32_t> soloChannels;
 };
@@ -24,6 +26,9 @@ struct SongOptions {
 bool ParseSongOption(ArgumentCursor& cursor, std::string_view option, SongOptions& options);
 // What the shared options require of each other, once all are read; throws UsageError.
 void CheckSongOptions(const SongOptions& options);
+
+// The stereo mode to open AHX modules with (HVL modules carry their own).
+int32_t StereoModeOf(const SongOptions& options);
 
 // The channels heard at the start: the solo list (or all), less the muted ones.
 uint32_t AudibleChannels(const SongOptions& options);

@@ -1,5 +1,7 @@
 // `ahx check`: what the library mends or refuses in a module, one line per finding with its place.
+#include <algorithm>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -11,6 +13,7 @@
 #include "inspect/finding_text.h"
 #include "inspect/file_list_options.h"
 #include "inspect/inspect_commands.h"
+#include "inspect/unreadable.h"
 
 namespace {
 
@@ -24,13 +27,47 @@ extern "C" void Collect(void* context, const ahx_finding* finding) {
 
 enum class Verdict { kClean, kFindings, kUnreadable };
 
-Verdict CheckFile(const std::string& path, bool json, std::ostream& out, std::ostream& err) {
+// Without --all, a kind's findings after this many are counted, not shown.
+constexpr size_t kShownPerKind = 3;
+
+// "12 findings: 9 note-out-of-range, 3 jump-beyond-end", kinds in the order they came.
+std::string KindCounts(const std::vector<ahx_finding>& findings) {
+    std::vector<std::pair<ahx_finding_kind, size_t>> counts;
+    for (const ahx_finding& finding : findings) {
+        auto kind = std::find_if(counts.begin(), counts.end(), [&](const auto& c) { return c.first == finding.kind; });
+        if (kind == counts.end()) kind = counts.insert(counts.end(), {finding.kind, 0});
+        ++kind->second;
+    }
+    std::string text = std::to_string(findings.size()) + (findings.size() == 1 ? " finding: " : " findings: ");
+    for (size_t i = 0; i < counts.size(); ++i) {
+        text += (i ? ", " : "") + std::to_string(counts[i].second) + " " + ahx_finding_name(counts[i].first);
+    }
+    return text;
+}
+
+void PrintText(const std::string& path, const std::vector<ahx_finding>& findings, const ahx_probe_info& header,
+               bool all, std::ostream& out) {
+    const std::string file = Printable(path);
+    std::map<ahx_finding_kind, size_t> seen;
+    for (const ahx_finding& finding : findings) {
+        if (!all && ++seen[finding.kind] > kShownPerKind) continue;
+        out << file << ": " << FindingPlace(finding) << ": " << FindingMessage(finding, header) << '\n';
+    }
+    for (const auto& [kind, count] : seen) {
+        if (count <= kShownPerKind) continue;
+        out << file << ": " << count - kShownPerKind << " more " << ahx_finding_name(kind)
+            << " not shown (--all shows every one)\n";
+    }
+    if (!findings.empty()) out << file << ": " << KindCounts(findings) << '\n';
+}
+
+Verdict CheckFile(const std::string& path, bool json, bool all, std::ostream& out, std::ostream& err) {
     ModuleFile module;
     try {
         module = ReadModuleBytes(path);
     } catch (const FileError& error) {
         err << "ahx: " << Printable(error.what()) << '\n';
-        if (json) out << "{\"file\":" << JsonString(path) << ",\"result\":\"unreadable\",\"findings\":[]}\n";
+        if (json) out << UnreadableJsonStart(path, ReasonWithoutFile(error.what(), path)) << ",\"findings\":[]}\n";
         return Verdict::kUnreadable;
     }
     ahx_probe(module.bytes.data(), module.bytes.size(), &module.header);
@@ -41,19 +78,19 @@ Verdict CheckFile(const std::string& path, bool json, std::ostream& out, std::os
                                                          : Verdict::kFindings;
     if (json) {
         const char* names[] = {"clean", "findings", "unreadable"};
-        out << "{\"file\":" << JsonString(path) << ",\"result\":\"" << names[static_cast<int>(verdict)]
-                  << "\",\"findings\":[";
+        out << (verdict == Verdict::kUnreadable
+                    ? UnreadableJsonStart(path, RefusalReason(module.header, result))
+                    : "{\"file\":" + JsonString(path) + ",\"result\":\"" + names[static_cast<int>(verdict)] + '"')
+            << ",\"findings\":[";
         for (size_t i = 0; i < collected.findings.size(); ++i) {
             out << (i ? "," : "") << FindingJson(collected.findings[i], module.header);
         }
         out << "]}\n";
     } else {
         if (verdict == Verdict::kClean) out << Printable(path) << ": no findings\n";
-        for (const ahx_finding& finding : collected.findings) {
-            out << Printable(path) << ": " << FindingPlace(finding) << ": " << FindingMessage(finding, module.header) << '\n';
-        }
+        PrintText(path, collected.findings, module.header, all, out);
     }
-        return verdict;
+    return verdict;
 }
 
 }  // namespace
@@ -68,7 +105,7 @@ int RunCheck(const std::vector<std::string_view>& arguments) {
         files.size(), options.jobs.value_or(UsableCores()),
         [&](size_t i, ItemOutput& output) {
             std::ostringstream out, err;
-            output.status = static_cast<int>(CheckFile(files[i], json, out, err));
+            output.status = static_cast<int>(CheckFile(files[i], json, options.all, out, err));
             output.Err(err.str());
             output.Out(out.str());
         },

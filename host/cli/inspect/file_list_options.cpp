@@ -5,6 +5,7 @@
 #include "common/arguments.h"
 #include "common/exit_codes.h"
 #include "common/ordered_batch.h"
+#include "common/module_inputs.h"
 #include "common/text_output.h"
 
 std::optional<int> ParseFileListOptions(std::string_view command, std::string_view help,
@@ -20,15 +21,18 @@ std::optional<int> ParseFileListOptions(std::string_view command, std::string_vi
                 return kExitSuccess;
             } else if (a == "--json") {
                 options->json = true;
-        } else if (a == "-j" || a == "--jobs") {
-            options->jobs = static_cast<unsigned>(ParseInteger(a, cursor.Value(a), 1, kMostJobs));
-        } else if (a == "--loudness" && command == "info") {
-            options->loudness = true;
+            } else if (a == "-j" || a == "--jobs") {
+                options->jobs = static_cast<unsigned>(ParseInteger(a, cursor.Value(a), 1, kMostJobs));
+            } else if (a == "--loudness" && command == "info") {
+                options->loudness = true;
+            } else if (a == "--all" && command == "check") {
+                options->all = true;
             } else {
                 throw UsageError("unknown option " + std::string(a));
             }
         }
-        if (options->files.empty()) throw UsageError("which file? give one or more module files");
+        if (options->files.empty()) throw UsageError("which file? give one or more module files or folders");
+        options->files = ExpandModulePaths(options->files);
     } catch (const UsageError& error) {
         return ReportUsageError(command, error.what());
     }

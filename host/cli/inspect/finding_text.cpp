@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/module_file.h"
+#include "common/song_number.h"
 #include "common/text_output.h"
 
 namespace {
@@ -75,6 +76,13 @@ std::string FindingMessage(const ahx_finding& f, const ahx_probe_info& header) {
             return "instrument " + found + " is not defined; the step starts no instrument";
         case AHX_FINDING_NOTE_OUT_OF_RANGE: return "note " + found + " is above the highest note, 60";
         case AHX_FINDING_JUMP_BEYOND_END:
+            // The player keeps the target in 16 bits: a jump's number on top of the hundreds an
+            // earlier command 0 set (or an earlier jump left) can wrap below zero.
+            if (f.found < 0) {
+                return "position jump (command B, on top of the hundreds that earlier 0 or B commands in the row "
+                       "set) passes 32767 and wraps to " + found + ", outside the positions; play goes on at position " +
+                       used;
+            }
             return "jump to position " + found + " is beyond the positions; play goes on at position " + used;
         case AHX_FINDING_TEMPO_ZERO: return "tempo 0 stops the song here for good";
         case AHX_FINDING_SONG_NEVER_REPEATS:
@@ -94,10 +102,10 @@ std::string FindingMessage(const ahx_finding& f, const ahx_probe_info& header) {
 
 std::string FindingPlace(const ahx_finding& f) {
     std::ostringstream place;
-    place << (f.section == AHX_SECTION_SONG ? "song " + std::to_string(f.song) : SectionName(f.section));
+    place << (f.section == AHX_SECTION_SONG ? "song " + std::to_string(SongNumber(f.song)) : SectionName(f.section));
     if (f.offset != AHX_NOWHERE) place << ", offset 0x" << std::hex << f.offset << std::dec;
     const std::pair<const char*, uint32_t> parts[] = {
-        {"song", f.section == AHX_SECTION_SONG ? AHX_NOWHERE : f.song},
+        {"song", f.section == AHX_SECTION_SONG || f.song == AHX_NOWHERE ? AHX_NOWHERE : SongNumber(f.song)},
         {"position", f.section == AHX_SECTION_SONG ? AHX_NOWHERE : f.position},
         {"channel", f.channel == AHX_NOWHERE ? AHX_NOWHERE : f.channel + 1},
         {"track", f.track},
@@ -117,7 +125,8 @@ std::string FindingJson(const ahx_finding& f, const ahx_probe_info& header) {
     const KindValues kind = ValuesOf(f.kind);
     out << "{\"kind\":\"" << ahx_finding_name(f.kind) << "\",\"section\":\"" << SectionName(f.section) << '"';
     const std::pair<const char*, uint32_t> parts[] = {
-        {"offset", f.offset},     {"song", f.song}, {"position", f.position},     {"row", f.row},
+        {"offset", f.offset},     {"song", f.song == AHX_NOWHERE ? AHX_NOWHERE : SongNumber(f.song)},
+        {"position", f.position}, {"row", f.row},
         {"channel", f.channel == AHX_NOWHERE ? AHX_NOWHERE : f.channel + 1}, {"track", f.track},
         {"instrument", f.instrument}, {"entry", f.entry},
     };

@@ -11,9 +11,11 @@
 #include "common/module_file.h"
 #include "common/ordered_batch.h"
 #include "common/song_plan.h"
+#include "common/song_number.h"
 #include "common/text_output.h"
 #include "inspect/file_list_options.h"
 #include "inspect/inspect_commands.h"
+#include "inspect/unreadable.h"
 
 namespace {
 
@@ -89,13 +91,13 @@ std::string Step(uint32_t position, uint32_t row) {
 
 // "plays 0:01.44, then loops for ever from position 0, row 0"
 std::string Course(const SongSummary& song) {
-    switch (song.course.end) {
+    switch (song.length.end) {
         case AHX_SONG_LOOPS:
             return "plays " + Clock(song.length.frames) + ", then loops for ever from " +
                    Step(song.course.position, song.course.row);
         case AHX_SONG_STOPS:
             return "ends at " + Clock(song.course.frames) + ", stuck on " + Step(song.course.position, song.course.row) +
-                   " (tempo 0; render stops at " + Clock(song.length.frames) + ")";
+                   " (tempo 0)";
         case AHX_SONG_CUT: break;
     }
     return "does not repeat within " + Clock(song.length.frames) + " (render stops there)";
@@ -125,7 +127,8 @@ void PrintText(const ModuleSummary& s, std::ostream& out) {
     }
     out << "  songs         " << s.songs.size() << '\n';
     for (const SongSummary& song : s.songs) {
-        out << "    song " << song.song << (song.song < 10 ? "      " : song.song < 100 ? "     " : "    ")
+        const uint32_t number = SongNumber(song.song);
+        out << "    song " << number << (number < 10 ? "      " : number < 100 ? "     " : "    ")
             << "starts at position " << song.startPosition << ", " << Course(song) << "; "
             << ChannelCount(song.course.channels_used) << " of " << s.channels << " channels used\n";
         if (song.loudness) {
@@ -157,12 +160,12 @@ void PrintJson(const ModuleSummary& s, std::ostream& out) {
         const SongSummary& song = s.songs[i];
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.3f", static_cast<double>(song.length.frames) / kInfoRate);
-        out << (i ? "," : "") << "{\"song\":" << song.song << ",\"startPosition\":" << song.startPosition
+        out << (i ? "," : "") << "{\"song\":" << SongNumber(song.song) << ",\"startPosition\":" << song.startPosition
             << ",\"frames\":" << song.length.frames << ",\"seconds\":" << seconds
             << ",\"ends\":" << (song.length.ends ? "true" : "false");
         const char* ends[] = {"loops", "stops", "cut"};
-        out << ",\"end\":\"" << ends[song.course.end] << '"';
-        if (song.course.end != AHX_SONG_CUT) {
+        out << ",\"end\":\"" << ends[song.length.end] << '"';
+        if (song.length.end != AHX_SONG_CUT) {
             out << ",\"endPosition\":" << song.course.position << ",\"endRow\":" << song.course.row;
         }
         out << ",\"channelsUsed\":[";
@@ -211,6 +214,7 @@ int RunInfo(const std::vector<std::string_view>& arguments) {
                 output.Out(out.str());
             } catch (const FileError& error) {
                 output.Err("ahx: " + Printable(error.what()) + "\n");
+                if (json) output.Out(UnreadableJsonStart(files[i], ReasonWithoutFile(error.what(), files[i])) + "}\n");
                 output.status = 1;
             }
         },

@@ -41,6 +41,7 @@ void FillBuffer(Deck& deck, int16_t* frames, size_t frameCount) {
         }
         const size_t runFrames = static_cast<size_t>(std::min<uint64_t>(frameCount, slot.endFrame - slot.frame));
         ahx_render_s16(slot.player, frames, runFrames);
+        SetSeparation(frames, runFrames, deck.separationPercent);
         if (slot.gain != 1) ApplyGain(frames, runFrames * kSamplesPerFrame, slot.gain);
         slot.frame += runFrames;
         frames += runFrames * kSamplesPerFrame;

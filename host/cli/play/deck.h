@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "ahx/ahx.h"
+#include "common/stereo_width.h"
 
 // Frames are interleaved stereo: left, then right.
 constexpr size_t kSamplesPerFrame = 2;
@@ -24,6 +25,7 @@ struct Deck {
     bool paused = false;
     bool looping = false;   // current plays on past its end, one pass after another
     bool finished = false;  // current ended with nothing queued: the device gets silence
+    int separationPercent = kUnchangedSeparation;
     uint64_t buffersFilled = 0;
     uint64_t advances = 0;  // times FillBuffer moved on to next by itself
 };

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "common/exit_codes.h"
 #include "common/help.h"
 #include "common/text_output.h"
+#include "play/no_sound_text.h"
 #include "play/play_options.h"
 #include "play/play_session.h"
 #include "play/sound_device.h"
@@ -32,12 +34,13 @@ int RunPlay(const std::vector<std::string_view>& arguments) {
     }
 
     Deck deck;
+    deck.separationPercent = options.songs.separationPercent;
     std::optional<SoundDevice> device;
     try {
-        device.emplace(deck, options.driver);
+        device.emplace(deck, options.driver, options.bufferMilliseconds);
     } catch (const NoSoundDevice& error) {
-        std::cerr << "ahx: no audio output: " << error.what()
-                  << " (to listen without it: ahx render FILE -o - | aplay -f cd)\n";
+        const bool driverChosen = options.driver || std::getenv("SDL_AUDIODRIVER") != nullptr;
+        std::cerr << "ahx: " << NoSoundText(error.what(), driverChosen, options.files) << '\n';
         return kExitFileError;
     }
 
@@ -52,7 +55,7 @@ int RunPlay(const std::vector<std::string_view>& arguments) {
             heldMessages.push_back(message);
             return;
         }
-        if (showStatus) std::fprintf(stderr, "\r\033[K");
+        ClearStatusLine();
         std::fprintf(stderr, "ahx: %s\n", message.c_str());
     };
 
@@ -68,7 +71,7 @@ int RunPlay(const std::vector<std::string_view>& arguments) {
         anyFailed = session.AnyFailed();
     }
     screen.Close();
-    if (showStatus) std::fprintf(stderr, "\r\033[K");
+    ClearStatusLine();
     for (const std::string& message : heldMessages) std::fprintf(stderr, "ahx: %s\n", message.c_str());
     if (end == PlayEnd::kInterrupted) return kExitInterrupted;
     return anyFailed ? kExitFileError : kExitSuccess;

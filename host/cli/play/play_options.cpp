@@ -1,11 +1,14 @@
 #include "play/play_options.h"
 
+#include "play/sound_device.h"
+#include "common/module_inputs.h"
+
 PlayOptions ParsePlayOptions(const std::vector<std::string_view>& arguments) {
     PlayOptions options;
     ArgumentCursor cursor(arguments);
     while (const auto argument = cursor.Next()) {
         const std::string_view a = *argument;
-        if (cursor.OptionsEnded() || !a.starts_with("-")) {
+        if (cursor.OptionsEnded() || a == "-" || !a.starts_with("-")) {
             options.files.emplace_back(a);
         } else if (ParseSongOption(cursor, a, options.songs)) {
             continue;
@@ -15,6 +18,9 @@ PlayOptions ParsePlayOptions(const std::vector<std::string_view>& arguments) {
             options.driver = std::string(cursor.Value(a));
         } else if (a == "--normalise" || a == "--normalize") {
             options.normalise = true;
+        } else if (a == "--buffer") {
+            options.bufferMilliseconds = static_cast<uint32_t>(
+                ParseInteger(a, cursor.Value(a), kShortestBufferMilliseconds, kLongestBufferMilliseconds));
         } else if (a == "-q" || a == "--quiet") {
             options.quiet = true;
         } else {
@@ -22,5 +28,6 @@ PlayOptions ParsePlayOptions(const std::vector<std::string_view>& arguments) {
         }
     }
     CheckSongOptions(options.songs);
+    options.files = ExpandModulePaths(options.files);
     return options;
 }

@@ -47,7 +47,7 @@ std::unique_ptr<QueuedSong> PlaySession::Load(size_t fileIndex, std::shared_ptr<
         queued->fileIndex = fileIndex;
         queued->module = module;
         queued->song = song;
-        queued->player = OpenModule(*module, options_.songs.stereoMode, device_.SampleRate());
+        queued->player = OpenModule(*module, StereoModeOf(options_.songs), device_.SampleRate());
         ahx_player* player = queued->player.get();
         SelectSong(*module, player, song);
         queued->info = *ahx_get_info(player);
@@ -162,7 +162,12 @@ void PlaySession::SeekBySeconds(int64_t seconds) {
     deck_.current.frame = target;
 }
 
-void PlaySession::NextFile() { Install(LoadFrom(current_->fileIndex + 1)); }
+void PlaySession::NextFile() {
+    // As on the last song: the one playing goes on, and quitting stays the user's choice.
+    std::unique_ptr<QueuedSong> song = LoadFrom(current_->fileIndex + 1);
+    if (!song) return notify_("this is the last file");
+    Install(std::move(song));
+}
 
 void PlaySession::PreviousFile() {
     for (size_t f = current_->fileIndex; f-- > 0;) {

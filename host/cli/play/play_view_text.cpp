@@ -1,5 +1,6 @@
 #include "play/play_view_text.h"
 
+#include "common/song_number.h"
 #include "common/text_output.h"
 
 std::string FileCounter(const PlayView& view) {
@@ -12,7 +13,7 @@ std::string FileCounter(const PlayView& view) {
 
 std::string StatusText(const PlayView& view) {
     std::string text = FileCounter(view);
-    text += ' ' + view.fileName + "  song " + std::to_string(view.song) + "  ";
+    text += ' ' + view.fileName + "  " + SongOfTotal(view.song, view.subsongs) + "  ";
     text += FormatClock(view.frame, view.sampleRate) + " / " + FormatClock(view.endFrame, view.sampleRate);
     if (view.paused) text += "  (paused)";
     return text;

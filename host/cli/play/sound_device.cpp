@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -11,18 +12,15 @@
 namespace {
 
 constexpr uint32_t kPreferredRate = AHX_DEFAULT_SAMPLE_RATE;
-// A buffer of at least a fiftieth of a second (a power of two, as some drivers want): short enough
-// that a key is heard within a few buffers, long enough that a busy machine does not starve it.
-constexpr uint32_t kBuffersPerSecond = 50;
 // Buffers that must pass after the last sound before it has left the server's queue as well; the
 // servers SDL talks to keep about one buffer of their own.
 constexpr uint64_t kDrainBuffers = 4;
 constexpr auto kLongestDrain = std::chrono::seconds(1);
 
-uint32_t BufferFramesFor(uint32_t sampleRate) {
-    uint32_t frames = 1;
-    while (frames < sampleRate / kBuffersPerSecond) frames *= 2;
-    return frames;
+// The sound server asks for a buffer when the one before is about to run out, so a buffer's time is
+// all the slack the device's thread has when other programs keep the processor busy.
+uint32_t BufferFramesFor(uint32_t sampleRate, uint32_t bufferMilliseconds) {
+    return std::max<uint32_t>(1, static_cast<uint32_t>(uint64_t{sampleRate} * bufferMilliseconds / 1000));
 }
 
 // Sound libraries that SDL tries in turn print their own complaints (ALSA's run to eight lines when
@@ -70,7 +68,8 @@ extern "C" const char* __lsan_default_suppressions() {
 extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 #endif
 
-SoundDevice::SoundDevice(Deck& deck, const std::optional<std::string>& driver) : deck_(deck) {
+SoundDevice::SoundDevice(Deck& deck, const std::optional<std::string>& driver, uint32_t bufferMilliseconds)
+    : deck_(deck) {
     // The command line's choice wins over SDL_AUDIODRIVER in the environment.
     if (driver) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, driver->c_str(), SDL_HINT_OVERRIDE);
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "ahx");
@@ -82,7 +81,7 @@ SoundDevice::SoundDevice(Deck& deck, const std::optional<std::string>& driver) :
     wanted.freq = static_cast<int>(kPreferredRate);
     wanted.format = AUDIO_S16SYS;
     wanted.channels = static_cast<Uint8>(kSamplesPerFrame);
-    wanted.samples = static_cast<Uint16>(BufferFramesFor(kPreferredRate));
+    wanted.samples = static_cast<Uint16>(BufferFramesFor(kPreferredRate, bufferMilliseconds));
     wanted.callback = FillDevice;
     wanted.userdata = &deck_;
     SDL_AudioSpec obtained{};
@@ -123,7 +122,9 @@ void SoundDevice::Drain() {
         target = deck_.buffersFilled + kDrainBuffers;
     }
     const auto bufferTime = std::chrono::microseconds(1000000ull * bufferFrames_ / sampleRate_);
-    const auto deadline = std::chrono::steady_clock::now() + kLongestDrain;
+    // Long buffers take longer to play out; the limit only guards against a device that stalls.
+    const auto deadline = std::chrono::steady_clock::now() + std::max<std::chrono::microseconds>(
+                                                                 kLongestDrain, bufferTime * (kDrainBuffers + 1));
     while (std::chrono::steady_clock::now() < deadline) {
         {
             const SoundLock lock(*this);

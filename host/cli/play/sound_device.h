@@ -11,6 +11,9 @@
 
 #include "play/deck.h"
 
+// SDL counts a buffer's frames in 16 bits: 65535 frames, over a second at the highest rate asked for.
+inline constexpr uint32_t kLongestBufferMilliseconds = 1000;
+
 // No device could be opened; what() is SDL's reason.
 class NoSoundDevice : public std::runtime_error {
 public:
@@ -19,8 +22,9 @@ public:
 
 class SoundDevice {
 public:
-    // Opens the device, paused, with driver (an SDL driver name) if given; throws NoSoundDevice.
-    SoundDevice(Deck& deck, const std::optional<std::string>& driver);
+    // Opens the device, paused, with driver (an SDL driver name) if given, asking for buffers of
+    // bufferMilliseconds (at most kLongestBufferMilliseconds); throws NoSoundDevice.
+    SoundDevice(Deck& deck, const std::optional<std::string>& driver, uint32_t bufferMilliseconds);
     ~SoundDevice();
     SoundDevice(const SoundDevice&) = delete;
     SoundDevice& operator=(const SoundDevice&) = delete;
@@ -30,7 +34,7 @@ public:
     std::string DriverName() const;
     void Start();
     // Returns once the device has played everything up to the last buffer that held sound, or
-    // after a second at most.
+    // after a second (or five buffers, when longer) at most.
     void Drain();
 
 private:

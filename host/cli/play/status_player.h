@@ -6,3 +6,5 @@
 // Runs until the playlist ends or a signal comes. showStatus: keep one line on stderr up to date
 // (stderr is a terminal).
 PlayEnd RunStatusPlayer(PlaySession& session, bool showStatus);
+// Leaves the cursor at the start of an empty line where the status line was.
+void ClearStatusLine();

@@ -17,6 +17,8 @@
 
 namespace {
 
+void WriteAll(const uint8_t* bytes, size_t count);
+
 // Raw samples on standard output are little-endian whatever the machine, as `-t s16 -L` readers
 // expect; a little-endian machine writes its samples as they are.
 void WriteLittleEndian(const int16_t* samples, size_t sampleCount) {
@@ -31,13 +33,28 @@ void WriteLittleEndian(const int16_t* samples, size_t sampleCount) {
         }
         bytes = swapped.data();
     }
-    const size_t byteCount = sampleCount * 2;
+    WriteAll(bytes, sampleCount * 2);
+}
+
+void WriteAll(const uint8_t* bytes, size_t count) {
     size_t written = 0;
-    while (written < byteCount) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes + written, byteCount - written);
+    while (written < count) {
+        const ssize_t n = ::write(STDOUT_FILENO, bytes + written, count - written);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) throw FileError(std::string("standard output: cannot write: ") + std::strerror(errno));
         written += static_cast<size_t>(n);
+    }
+}
+
+void CopySpoolOut(int spool) {
+    if (::lseek(spool, 0, SEEK_SET) != 0) throw FileError(std::string("standard output: ") + std::strerror(errno));
+    std::vector<uint8_t> piece(1 << 16);
+    for (;;) {
+        const ssize_t n = ::read(spool, piece.data(), piece.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw FileError(std::string("standard output: cannot read the temporary file: ") + std::strerror(errno));
+        if (n == 0) return;
+        WriteAll(piece.data(), static_cast<size_t>(n));
     }
 }
 
@@ -71,7 +88,51 @@ bool RenameIntoPlace(const std::string& from, const std::string& to, bool overwr
 AudioFileWriter::AudioFileWriter(std::string path, AudioFormat format, uint32_t sampleRate, bool overwrite,
                                  const AudioTags& tags, std::optional<int> quality)
     : path_(std::move(path)), overwrite_(overwrite), toStandardOutput_(path_ == kStandardOutput), format_(format) {
-    if (toStandardOutput_) return;
+    if (toStandardOutput_ && format == AudioFormat::Raw) return;
+    const int descriptor = toStandardOutput_ ? OpenSpool() : OpenTemporary();
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(sampleRate);
+    info.channels = 2;
+    info.format = SndfileFormatOf(format);
+    file_ = sf_open_fd(descriptor, SFM_WRITE, &info, toStandardOutput_ ? SF_FALSE : SF_TRUE);
+    if (file_ == nullptr) {
+        const std::string reason = sf_strerror(nullptr);
+        if (descriptor != spool_) ::close(descriptor);
+        Discard();
+        throw FileError(path_ + ": cannot write: " + reason);
+    }
+    if (IsLossy(format)) {
+        // One scale for all three. Left alone MP3 keeps a constant 320 kbit/s, and its variable
+        // mode reaches that already half-way up the scale for these sharp waveforms; its average
+        // mode spreads the scale over 40 to 320 kbit/s.
+        int mode = format == AudioFormat::Mp3 ? SF_BITRATE_MODE_AVERAGE : SF_BITRATE_MODE_VARIABLE;
+        sf_command(file_, SFC_SET_BITRATE_MODE, &mode, sizeof mode);
+        double level = static_cast<double>(quality.value_or(kDefaultQuality)) / kHighestQuality;
+        sf_command(file_, SFC_SET_VBR_ENCODING_QUALITY, &level, sizeof level);
+    }
+    // Before any sample: the Ogg formats write their tags in the stream's first pages. Formats
+    // without a place for a tag refuse it, which is fine.
+    const std::pair<int, const std::string*> strings[] = {
+        {SF_STR_TITLE, &tags.title}, {SF_STR_SOFTWARE, &tags.software}, {SF_STR_COMMENT, &tags.comment}};
+    for (const auto& [kind, text] : strings) {
+        if (!text->empty()) sf_set_string(file_, kind, text->c_str());
+    }
+}
+
+AudioFileWriter::~AudioFileWriter() {
+    if (!committed_) Discard();
+}
+
+// A hidden, already unlinked file: nothing stays behind, whatever happens.
+int AudioFileWriter::OpenSpool() {
+    std::string pattern = (std::filesystem::temp_directory_path() / ".ahx-output.XXXXXX").string();
+    spool_ = ::mkstemp(pattern.data());
+    if (spool_ < 0) throw FileError(std::string("standard output: cannot make a temporary file: ") + std::strerror(errno));
+    ::unlink(pattern.c_str());
+    return spool_;
+}
+
+int AudioFileWriter::OpenTemporary() {
     std::error_code error;
     if (!overwrite_ && std::filesystem::exists(path_, error)) {
         throw FileError(path_ + ": already exists (use --force to overwrite)");
@@ -88,37 +149,11 @@ AudioFileWriter::AudioFileWriter(std::string path, AudioFormat format, uint32_t 
     }
     temporaryPath_ = pattern;
     ::fchmod(descriptor, NewFileMode());
-
-    SF_INFO info{};
-    info.samplerate = static_cast<int>(sampleRate);
-    info.channels = 2;
-    info.format = SndfileFormatOf(format);
-    file_ = sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE);
-    if (file_ == nullptr) {
-        const std::string reason = sf_strerror(nullptr);
-        ::close(descriptor);
-        Discard();
-        throw FileError(path_ + ": cannot write: " + reason);
-    }
-    if (quality && IsLossy(format)) {
-        double level = static_cast<double>(*quality) / kHighestQuality;
-        sf_command(file_, SFC_SET_VBR_ENCODING_QUALITY, &level, sizeof level);
-    }
-    // Before any sample: the Ogg formats write their tags in the stream's first pages. Formats
-    // without a place for a tag refuse it, which is fine.
-    const std::pair<int, const std::string*> strings[] = {
-        {SF_STR_TITLE, &tags.title}, {SF_STR_SOFTWARE, &tags.software}, {SF_STR_COMMENT, &tags.comment}};
-    for (const auto& [kind, text] : strings) {
-        if (!text->empty()) sf_set_string(file_, kind, text->c_str());
-    }
-}
-
-AudioFileWriter::~AudioFileWriter() {
-    if (!committed_) Discard();
+    return descriptor;
 }
 
 void AudioFileWriter::Write(const int16_t* interleaved, size_t frameCount) {
-    if (toStandardOutput_) {
+    if (toStandardOutput_ && file_ == nullptr) {
         WriteLittleEndian(interleaved, frameCount * 2);
         return;
     }
@@ -129,7 +164,7 @@ void AudioFileWriter::Write(const int16_t* interleaved, size_t frameCount) {
 }
 
 void AudioFileWriter::Commit(const std::vector<std::string>& lateTags) {
-    if (toStandardOutput_) {
+    if (toStandardOutput_ && file_ == nullptr) {
         committed_ = true;
         return;
     }
@@ -139,7 +174,14 @@ void AudioFileWriter::Commit(const std::vector<std::string>& lateTags) {
     if (closeError != 0) {
         throw FileError(path_ + ": cannot write: " + sf_error_number(closeError));
     }
-    if (!lateTags.empty() && format_ == AudioFormat::Flac) AddFlacComments(temporaryPath_, lateTags);
+    if (!lateTags.empty() && format_ == AudioFormat::Flac && !toStandardOutput_) AddFlacComments(temporaryPath_, lateTags);
+    if (toStandardOutput_) {
+        CopySpoolOut(spool_);
+        ::close(spool_);
+        spool_ = -1;
+        committed_ = true;
+        return;
+    }
     if (!RenameIntoPlace(temporaryPath_, path_, overwrite_)) {
         const int renameError = errno;
         if (renameError == EEXIST) throw FileError(path_ + ": already exists (use --force to overwrite)");
@@ -153,6 +195,10 @@ void AudioFileWriter::Discard() {
     if (file_ != nullptr) {
         sf_close(file_);
         file_ = nullptr;
+    }
+    if (spool_ >= 0) {
+        ::close(spool_);
+        spool_ = -1;
     }
     if (!temporaryPath_.empty()) {
         ::unlink(temporaryPath_.c_str());

@@ -19,12 +19,16 @@ struct AudioTags {
 };
 
 constexpr std::string_view kStandardOutput = "-";
-// --quality runs from 0 (smallest) to this (best).
+// --quality runs from 0 (smallest) to this (best); every lossy format starts from the same default
+// (left to themselves, the encoders differ wildly: MP3 would take 320 kbit/s, Vorbis far less).
 constexpr int kHighestQuality = 10;
+constexpr int kDefaultQuality = 5;
 
 class AudioFileWriter {
 public:
-    // Opens a temporary file beside path (or standard output for "-"); throws FileError.
+    // Opens a temporary file beside path; for "-", raw samples go straight to standard output and
+    // other formats into a hidden temporary file copied there when complete (their headers hold
+    // the length). Throws FileError.
     // Without overwrite, an existing path is an error, checked now and again when committing.
     // quality (0..kHighestQuality) is used by the lossy formats only.
     AudioFileWriter(std::string path, AudioFormat format, uint32_t sampleRate, bool overwrite, const AudioTags& tags,
@@ -41,6 +45,8 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
+    int OpenSpool();
+    int OpenTemporary();
     void Discard();
 
     std::string path_;
@@ -48,6 +54,7 @@ private:
     bool overwrite_;
     bool toStandardOutput_;
     AudioFormat format_;
+    int spool_ = -1;  // the file a whole format is written to before it goes to standard output
     SNDFILE* file_ = nullptr;
     bool committed_ = false;
 };

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "common/arguments.h"
+#include "common/song_number.h"
 #include "common/text_output.h"
 
 namespace {
@@ -29,14 +30,11 @@ OutputPlan PlanOutputs(const RenderOptions& options) {
     const std::string& output = *options.output;
     if (output == kStandardOutput) {
         if (severalOutputs) throw UsageError("-o - writes one song; it cannot take several files or --song all");
-        if (options.format && *options.format != AudioFormat::Raw) {
-            throw UsageError("-o - writes raw samples; --format must be raw or left out");
-        }
         if (::isatty(STDOUT_FILENO) == 1) {
             throw UsageError("-o - would write binary samples to the terminal; pipe it into a player");
         }
         plan.toStandardOutput = true;
-        plan.format = AudioFormat::Raw;
+        plan.format = options.format.value_or(AudioFormat::Raw);
         return plan;
     }
     if (NamesFolder(output)) {
@@ -44,7 +42,8 @@ OutputPlan PlanOutputs(const RenderOptions& options) {
         return plan;
     }
     const std::optional<AudioFormat> fromName = AudioFormatFromExtension(output);
-    if (severalOutputs) {
+    // One module's every song takes a file name as the base of their names, as stems do.
+    if (severalOutputs && !(fromName && options.files.size() <= 1)) {
         if (fromName) throw UsageError("-o " + output + " names one file, but several outputs would be written; give a folder");
         plan.folder = output;
         return plan;
@@ -73,26 +72,28 @@ void CheckFormat(RenderOptions& options, AudioFormat format) {
 std::string OutputPathFor(const OutputPlan& plan, const ModuleFile& module, std::optional<uint32_t> songOfAll,
                           uint32_t channel) {
     if (plan.toStandardOutput) return std::string(kStandardOutput);
-    const std::string channelPart = channel != 0 ? "-ch" + std::to_string(channel) : "";
+    std::string parts = songOfAll ? "-song" + std::to_string(SongNumber(*songOfAll)) : "";
+    if (channel != 0) parts += "-ch" + std::to_string(channel);
     if (plan.file) {
-        // A stem of a named output takes that name with its channel before the extension.
-        if (channel == 0) return plan.file->string();
-        std::filesystem::path stem = *plan.file;
-        stem.replace_filename(plan.file->stem().string() + channelPart + plan.file->extension().string());
-        return stem.string();
+        // A named output is the base of its songs' and stems' names, before the extension.
+        std::filesystem::path path = *plan.file;
+        path.replace_filename(plan.file->stem().string() + parts + plan.file->extension().string());
+        return path.string();
     }
-    std::string name = module.stem;
-    if (songOfAll) name += "-song" + std::to_string(*songOfAll);
-    name += channelPart;
-    name += ExtensionOf(plan.format);
+    const std::string name = module.stem + parts + std::string(ExtensionOf(plan.format));
     return plan.folder == "." ? name : (plan.folder / name).string();
 }
 
-// "HVL version 1, song 2 of 3", and the channel for a stem.
-AudioTags TagsFor(const ModuleFile& module, const ahx_info& info, uint32_t song, uint32_t channel) {
-    std::string comment = DescribeFormat(module) + ", song " + std::to_string(song) + " of " +
-                          std::to_string(info.subsongs + 1);
+// "HVL version 1, song 2 of 3" as the library writes it, and the channel for a stem.
+AudioTags TagsFor(const ModuleFile& module, const ahx_player* player, uint32_t song, uint32_t channel) {
+    const ahx_info& info = *ahx_get_info(player);
+    char described[AHX_TEXT_BYTES];
+    if (ahx_describe_song(player, song, described, sizeof described) != AHX_OK) {
+        throw FileError(module.displayName + ": has no song " + std::to_string(SongNumber(song)));
+    }
+    std::string comment = described;
     if (channel != 0) comment += ", channel " + std::to_string(channel) + " of " + std::to_string(info.channels);
-    return AudioTags{TitleText(info.title), std::string("ahx ") + ahx_version_string(), comment};
+    // Tags end up on terminals and in players' lists: no control characters from the module.
+    return AudioTags{Printable(TitleText(info.title)), std::string("ahx ") + ahx_version_string(), comment};
 }
 

@@ -27,4 +27,4 @@ void CheckFormat(RenderOptions& options, AudioFormat format);
 std::string OutputPathFor(const OutputPlan& plan, const ModuleFile& module, std::optional<uint32_t> songOfAll,
                           uint32_t channel);
 // "HVL version 1, song 2 of 3", and the channel for a stem.
-AudioTags TagsFor(const ModuleFile& module, const ahx_info& info, uint32_t song, uint32_t channel);
+AudioTags TagsFor(const ModuleFile& module, const ahx_player* player, uint32_t song, uint32_t channel);

@@ -11,10 +11,12 @@
 #include "common/help.h"
 #include "common/interrupt.h"
 #include "common/module_file.h"
+#include "common/module_inputs.h"
 #include "common/ordered_batch.h"
 #include "common/song_plan.h"
 #include "common/text_output.h"
 #include "render/output_claims.h"
+#include "render/output_names.h"
 #include "render/output_plan.h"
 #include "render/progress_line.h"
 #include "render/render_options.h"
@@ -69,7 +71,7 @@ struct BatchItem {
 void RenderModule(const ModuleFile& module, const RenderOptions& options, const OutputPlan& plan,
                   ProgressLine& progress, size_t item, std::optional<SongRange> onlySongs, OutputClaims& claims,
                   ItemOutput& output) {
-    const PlayerPtr player = OpenModule(module, options.songs.stereoMode, options.sampleRate);
+    const PlayerPtr player = OpenModule(module, StereoModeOf(options.songs), options.sampleRate);
     const ahx_info& info = *ahx_get_info(player.get());
     CheckChannels(options.songs, module, info.channels);
     std::vector<std::optional<uint32_t>> songs;  // song number for the name, when rendering all
@@ -111,7 +113,7 @@ void RenderModule(const ModuleFile& module, const RenderOptions& options, const 
                     throw FileError(path + ": written already in this run from another input; render it separately");
                 }
                 writers.push_back(std::make_unique<AudioFileWriter>(path, plan.format, options.sampleRate,
-                                                                    options.force, TagsFor(module, info, song, channel),
+                                                                    options.force, TagsFor(module, player.get(), song, channel),
                                                                     options.quality));
                 keys.push_back(key);
             }
@@ -119,7 +121,7 @@ void RenderModule(const ModuleFile& module, const RenderOptions& options, const 
             FrameShaping shaping;
             shaping.frames = FramesToRender(module, span, options);
             shaping.fadeFrames = std::min(shaping.frames, FramesOf(options.fadeSeconds, options.sampleRate));
-            shaping.separationPercent = options.separationPercent;
+            shaping.separationPercent = options.songs.separationPercent;
             shaping.stems = options.stems;
             shaping.measureLoudness = options.replayGain;
             ahx_set_voice_mask(player.get(), AudibleChannels(options.songs));
@@ -153,11 +155,12 @@ void RenderModule(const ModuleFile& module, const RenderOptions& options, const 
 }
 
 // One input of the batch, its messages held in output.
-void RenderItem(const RenderOptions& options, const OutputPlan& plan, ProgressLine& progress, OutputClaims& claims,
-                size_t item, const BatchItem& what, ItemOutput& output) {
+void RenderItem(const RenderOptions& options, const OutputPlan& plan, const std::vector<std::string>& bases,
+                ProgressLine& progress, OutputClaims& claims, size_t item, const BatchItem& what, ItemOutput& output) {
     try {
         if (InterruptRequested()) throw Interrupted();
-        const ModuleFile module = options.files.empty() ? BundledDemoSong() : ReadModuleFile(options.files[what.file]);
+        ModuleFile module = options.files.empty() ? BundledDemoSong() : ReadModuleFile(options.files[what.file]);
+        if (!bases.empty()) module.stem = bases[what.file];
         progress.StartFile(module.displayName);
         RenderModule(module, options, plan, progress, item, what.songs, claims, output);
     } catch (const FileError& error) {
@@ -180,7 +183,7 @@ std::vector<BatchItem> PlanItems(const RenderOptions& options, unsigned jobs) {
     if (items.size() > 1 || jobs == 1 || options.songs.song) return items;
     try {
         const ModuleFile module = options.files.empty() ? BundledDemoSong() : ReadModuleFile(options.files[0]);
-        const PlayerPtr player = OpenModule(module, options.songs.stereoMode, options.sampleRate);
+        const PlayerPtr player = OpenModule(module, StereoModeOf(options.songs), options.sampleRate);
         const ahx_info& info = *ahx_get_info(player.get());
         CheckChannels(options.songs, module, info.channels);
         if (info.subsongs == 0) return items;
@@ -201,12 +204,16 @@ std::vector<BatchItem> PlanItems(const RenderOptions& options, unsigned jobs) {
 int RunRender(const std::vector<std::string_view>& arguments) {
     RenderOptions options;
     OutputPlan plan;
+    std::vector<std::string> bases;  // each input's output name, before song, channel and extension
     try {
         options = ParseRenderOptions(arguments);
         if (options.help) {
             std::cout << kRenderHelp;
             return kExitSuccess;
         }
+        const std::vector<ModuleInput> inputs = ExpandModuleInputs(options.files);
+        options.files = ExpandModulePaths(options.files);
+        bases = OutputBases(inputs);
         plan = PlanOutputs(options);
         CheckFormat(options, plan.format);
         // libsndfile takes only its own fixed tag kinds, and before the first sample; only FLAC
@@ -215,6 +222,7 @@ int RunRender(const std::vector<std::string_view>& arguments) {
             throw UsageError("--replaygain tags FLAC files only; " + std::string(LabelOf(plan.format)) +
                              " output cannot carry the tags");
         }
+        if (options.replayGain && plan.toStandardOutput) throw UsageError("--replaygain tags files, not standard output");
     } catch (const UsageError& error) {
         return ReportUsageError("render", error.what());
     }
@@ -232,16 +240,22 @@ int RunRender(const std::vector<std::string_view>& arguments) {
             return kExitFileError;
         }
     }
+    if (std::string why; !plan.toStandardOutput && !plan.file && !CreateOutputFolders(plan.folder, bases, why)) {
+        std::cerr << "ahx: " << Printable(why) << '\n';
+        return kExitFileError;
+    }
 
-    // Raw samples on standard output come one song after another.
-    const unsigned jobs = plan.toStandardOutput ? 1 : options.jobs.value_or(UsableCores());
+    // Output on standard output comes one song after another; standard input is read once.
+    const bool readsStandardInput =
+        std::find(options.files.begin(), options.files.end(), kStandardInput) != options.files.end();
+    const unsigned jobs = plan.toStandardOutput || readsStandardInput ? 1 : options.jobs.value_or(UsableCores());
     const std::vector<BatchItem> items = PlanItems(options, jobs);
     ProgressLine progress(items.size(), options.sampleRate);
     OutputClaims claims(items.size());
     int worst = kItemDone;
     RunOrdered(
         items.size(), jobs,
-        [&](size_t item, ItemOutput& output) { RenderItem(options, plan, progress, claims, item, items[item], output); },
+        [&](size_t item, ItemOutput& output) { RenderItem(options, plan, bases, progress, claims, item, items[item], output); },
         [&](size_t item, ItemOutput& output) {
             progress.Print([&] {
                 if (output.status == kItemInterrupted && worst != kItemInterrupted) {

@@ -2,12 +2,6 @@
 
 #include "common/ordered_batch.h"
 
-namespace {
-
-constexpr int64_t kWidestSeparation = 200;
-
-}  // namespace
-
 RenderOptions ParseRenderOptions(const std::vector<std::string_view>& arguments) {
     RenderOptions options;
     ArgumentCursor cursor(arguments);
@@ -33,8 +27,6 @@ RenderOptions ParseRenderOptions(const std::vector<std::string_view>& arguments)
             if (!options.format) throw UsageError("--format takes " + FormatNameList() + ", not '" + std::string(value) + "'");
         } else if (a == "--quality") {
             options.quality = static_cast<int>(ParseInteger(a, cursor.Value(a), 0, kHighestQuality));
-        } else if (a == "--separation") {
-            options.separationPercent = static_cast<int>(ParseInteger(a, cursor.Value(a), 0, kWidestSeparation));
         } else if (a == "--stems") {
             options.stems = true;
         } else if (a == "-j" || a == "--jobs") {

@@ -17,7 +17,6 @@ struct RenderOptions {
     SongOptions songs;
     double fadeSeconds = 0;
     uint32_t sampleRate = AHX_DEFAULT_SAMPLE_RATE;
-    int separationPercent = kUnchangedSeparation;
     bool stems = false;              // one output per channel instead of the mix
     std::optional<AudioFormat> format;
     std::optional<int> quality;

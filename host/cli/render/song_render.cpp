@@ -40,28 +40,7 @@ int32_t PeakOf(const int16_t* samples, size_t sampleCount) {
     return std::max<int32_t>(highest, -int32_t{lowest});
 }
 
-// Rounds numerator / 200 to the nearest whole number, halves away from zero, the same way for
-// both signs so that a mono result is the same on the left and the right. |numerator| stays
-// below 300 * 32768 * 2, well inside 32 bits.
-int32_t DivideBy200(int32_t numerator) {
-    return (numerator + (numerator < 0 ? -100 : 100)) / 200;
-}
-
-int16_t Saturated(int32_t value) {
-    return static_cast<int16_t>(std::clamp<int32_t>(value, std::numeric_limits<int16_t>::min(),
-                                                    std::numeric_limits<int16_t>::max()));
-}
-
 }  // namespace
-
-void SetSeparation(int16_t* frames, size_t frameCount, int percent) {
-    const int32_t own = 100 + percent, other = 100 - percent;
-    for (size_t i = 0; i < frameCount; ++i) {
-        const int32_t left = frames[2 * i], right = frames[2 * i + 1];
-        frames[2 * i] = Saturated(DivideBy200(left * own + right * other));
-        frames[2 * i + 1] = Saturated(DivideBy200(right * own + left * other));
-    }
-}
 
 std::vector<OutputLevels> RenderFrames(ahx_player* player, const FrameShaping& shaping,
                                        std::span<AudioFileWriter* const> writers, const ProgressCallback& progress) {
@@ -87,7 +66,7 @@ std::vector<OutputLevels> RenderFrames(ahx_player* player, const FrameShaping& s
             ahx_render_s16(player, stems[0], frames);
         }
         for (size_t o = 0; o < writers.size(); ++o) {
-            if (shaping.separationPercent != kUnchangedSeparation) SetSeparation(stems[o], frames, shaping.separationPercent);
+            SetSeparation(stems[o], frames, shaping.separationPercent);
             if (framesDone + frames > shaping.frames - shaping.fadeFrames) {
                 Fade(stems[o], frames, framesDone, shaping.frames, shaping.fadeFrames);
             }

@@ -9,10 +9,8 @@
 
 #include "ahx/ahx.h"
 #include "common/loudness.h"
+#include "common/stereo_width.h"
 #include "render/audio_file_writer.h"
-
-// --separation 100 keeps the module's own panning.
-constexpr int kUnchangedSeparation = 100;
 
 // What is done to the frames on their way to the files.
 struct FrameShaping {
@@ -38,10 +36,7 @@ class Interrupted : public std::exception {};
 // shaping.stems. Returns each writer's levels, measured on the samples as written. Throws
 // FileError for write failures, Interrupted on a signal.
 std::vector<OutputLevels> RenderFrames(ahx_player* player, const FrameShaping& shaping,
-                                  std::span<AudioFileWriter* const> writers, const ProgressCallback& progress);
-
-// The stereo width change of --separation on interleaved frames, in place; see kRenderHelp.
-void SetSeparation(int16_t* frames, size_t frameCount, int percent);
+                                       std::span<AudioFileWriter* const> writers, const ProgressCallback& progress);
 
 // "-3.2 dBFS", or "silent"
 std::string FormatPeak(int32_t peak);

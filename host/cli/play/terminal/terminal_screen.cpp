@@ -3,12 +3,14 @@
 #include <curses.h>
 #include <langinfo.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "common/song_number.h"
 #include "common/text_output.h"
 #include "play/play_view_text.h"
 #include "play/terminal/pattern_view.h"
@@ -34,7 +36,8 @@ constexpr const char* kHelpLines[] = {
     "p  n         previous / next file",
     "<  >         previous / next song",
     "1-9, 0       mute / unmute channel 1-9, 10",
-    "s, 1-9 or 0  solo that channel (again: all)",
+    "+, 1-6       mute / unmute channel 11-16",
+    "s, channel   solo that channel (again: all): s 3, s 0, s + 2",
     "l            loop this song on / off",
     "? or h       this help (any other key closes it)",
     "q            quit",
@@ -66,11 +69,7 @@ std::string Fit(const std::string& text, int columns, bool utf8) {
     return out;
 }
 
-std::string SongLabel(const PlayView& view) {
-    if (view.song != 0) return "subsong " + std::to_string(view.song) + " of " + std::to_string(view.subsongs);
-    if (view.subsongs == 0) return "main song";
-    return "main song (+" + std::to_string(view.subsongs) + (view.subsongs == 1 ? " subsong)" : " subsongs)");
-}
+std::string SongLabel(const PlayView& view) { return SongOfTotal(view.song, view.subsongs); }
 
 bool Audible(const PlayView& view, uint32_t channel) { return (view.audible >> channel & 1) != 0; }
 
@@ -82,6 +81,14 @@ bool TerminalScreen::Open() {
     utf8_ = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
     SCREEN* screen = newterm(nullptr, stdout, stdin);
     if (screen == nullptr) return false;
+    // A terminal that cannot move its cursor (TERM=dumb, say) would get the view as a scroll of
+    // lines; the status line serves it instead.
+    const char* moveCursor = tigetstr(const_cast<char*>("cup"));
+    if (moveCursor == nullptr || moveCursor == reinterpret_cast<char*>(-1)) {
+        endwin();
+        delscreen(screen);
+        return false;
+    }
     screen_ = screen;
     set_term(screen);
     cbreak();
@@ -176,7 +183,13 @@ void TerminalScreen::DrawChannels(const PlayView& view, int width, int stepWidth
     const int top = kHeaderLines + 1;
     for (uint32_t c = 0; c < view.channels && c < AHX_MAX_CHANNELS; ++c) {
         const int x = kRowNumberWidth + static_cast<int>(c) * (stepWidth + 1);
-        if (x + stepWidth > width) break;
+        if (x + stepWidth > width) {
+            // Said where the missing columns would begin, or at the line's end when that is too near it.
+            char hidden[32];
+            const int room = std::snprintf(hidden, sizeof hidden, "+%u hidden", view.channels - c);
+            if (room <= width) mvaddstr(top, std::min(x, width - room), hidden);
+            break;
+        }
         const bool audible = Audible(view, c);
         // The meter reads the level in decibels; it rises at once and falls back slowly.
         const float level = audible ? view.levels[c] : 0.0f;
@@ -244,9 +257,9 @@ void TerminalScreen::DrawHelp(int top, int height, int width) {
 
 void TerminalScreen::DrawFooter(int lines, int width) {
     const bool recent = !message_.empty() && std::chrono::steady_clock::now() - messageShown_ < kMessageTime;
-    if (soloPending_ || recent) {
+    if (!prompt_.empty() || recent) {
         attron(A_BOLD);
-        mvaddstr(lines - 2, 0, Fit(soloPending_ ? "solo: which channel? 1-9, or 0 for 10" : message_, width, utf8_).c_str());
+        mvaddstr(lines - 2, 0, Fit(!prompt_.empty() ? prompt_ : message_, width, utf8_).c_str());
         attroff(A_BOLD);
     }
     attron(A_DIM);

@@ -27,7 +27,8 @@ public:
     void ShowMessage(const std::string& message);
     void ToggleHelp() { helpShown_ = !helpShown_; }
     bool HelpShown() const { return helpShown_; }
-    void SetSoloPending(bool pending) { soloPending_ = pending; }
+    // Shown on the message line until replaced; empty: none.
+    void SetPrompt(const std::string& prompt) { prompt_ = prompt; }
     void Draw(const PlayView& view);
 
 private:
@@ -41,7 +42,7 @@ private:
     bool colour_ = false;
     bool utf8_ = false;
     bool helpShown_ = false;
-    bool soloPending_ = false;
+    std::string prompt_;
     std::string message_;
     std::chrono::steady_clock::time_point messageShown_{};
     float shownLevels_[AHX_MAX_CHANNELS] = {};

@@ -105,7 +105,6 @@ int main(int argc, char** argv) {
     const bool ok = Write(folder / "songs.hvl", SongsHvl()) &&
                     Write(folder / "songs-without-ch2.hvl", WithoutChannel(SongsHvl(), 2)) &&
                     Write(folder / "songs.ahx", SongsAhx()) &&
-                    Write(folder / "songs-without-ch4.ahx", WithoutChannel(SongsAhx(), 4)) &&
                     Write(folder / "pattern.hvl", PatternHvl()) &&
                     Write(folder / "too-many-positions.hvl", TooManyPositions());
     if (!ok) std::fprintf(stderr, "write_web_modules: cannot write to %s\n", folder.string().c_str());

@@ -19,11 +19,6 @@ bool WriteFile(const std::string& path, const Bytes& bytes) {
     return std::fclose(file) == 0 && written;
 }
 
-ModuleDescription AsAhx(ModuleDescription description) {
-    description.format = ModuleFormat::kAhx;
-    return description;
-}
-
 struct NamedModule {
     const char* name;
     Bytes bytes;
@@ -57,15 +52,13 @@ Bytes CallSeed(const Bytes& module, uint32_t seed) {
 }
 
 bool WriteSeeds(const std::string& folder) {
-    const std::string loadTune = folder + "/fuzz_load_tune";
     const std::string builtSong = folder + "/fuzz_built_song";
     const std::string pluginHost = folder + "/fuzz_plugin_host";
     const std::string libraryApi = folder + "/fuzz_library_api";
-    for (const std::string& dir : {folder, loadTune, builtSong, pluginHost, libraryApi}) mkdir(dir.c_str(), 0755);
+    for (const std::string& dir : {folder, builtSong, pluginHost, libraryApi}) mkdir(dir.c_str(), 0755);
     bool ok = true;
     uint32_t seed = 1;
     for (const NamedModule& module : SampleModules()) {
-        ok = ok && WriteFile(loadTune + "/" + module.name, module.bytes);
         ok = ok && WriteFile(pluginHost + "/" + module.name, CallSeed(module.bytes, seed++));
         ok = ok && WriteFile(libraryApi + "/" + module.name, CallSeed(module.bytes, seed++));
     }

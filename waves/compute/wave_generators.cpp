@@ -1,4 +1,4 @@
-#include "waves/wave_bank.h"
+#include "waves/compute/compute_wave_tables.h"
 
 void GenerateTriangle(int8_t* destination, uint32_t length) {
     const int32_t quarter = static_cast<int32_t>(length / 4);
