@@ -3,14 +3,15 @@
 # Packages that only one part needs (the web player's emscripten, chromium and firefox-esr) come as arguments.
 set -eu
 # `tool` alone: what the library and the tool need to build and play (make demo), no more.
-# The player needs SDL and ncurses; its tests drive it under tmux and through a PulseAudio null sink.
+# The player needs SDL and ncurses; its tests drive it under tmux (finding its processes with
+# pgrep) and through a PulseAudio null sink.
 # The GStreamer element's tests run gst-launch, gst-inspect (tools), gst-discoverer and gst-play
 # (base-apps) with wavenc (good).
 tool="cmake g++ libsndfile1-dev libebur128-dev pkgconf libsdl2-dev libncurses-dev"
 if [ "${1-}" = tool ]; then
   needed=$tool
 else
-  needed="$tool clang libgtest-dev libbenchmark-dev help2man tmux pulseaudio pulseaudio-utils
+  needed="$tool clang libgtest-dev libbenchmark-dev help2man tmux procps pulseaudio pulseaudio-utils
           libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstreamer-plugins-bad1.0-dev
           gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-base-apps $*"
 fi

@@ -1,5 +1,5 @@
 /* ahxdec through the GStreamer API: a subsong and an exact seek in float output, a damaged file.
- * Usage: gst_api_test AHX_TOOL FOLDER (the folder write_gst_modules filled). */
+ * Usage: gst_api_test AHX_TOOL FOLDER (the folder `write_test_modules gst` filled). */
 #include <ahx/ahx.h>
 #include <gst/gst.h>
 #include <stdio.h>

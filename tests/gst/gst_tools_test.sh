@@ -38,7 +38,7 @@ same_samples width "$ahx --stereo 4 --separation 60" \
 same_samples rate "$ahx --rate 48000" playbin uri="file://$ahx" flags=audio+native-audio \
   audio-sink="capsfilter caps=audio/x-raw,rate=48000 ! wavenc ! filesink location=$work/rate.wav"
 
-# Durations worked out by hand in write_gst_modules.cpp.
+# Durations worked out by hand in builder/programs/write_test_modules.cpp.
 gst-discoverer-1.0 -c "$songs" >"$work/songs.txt"
 grep -q "Duration: 0:00:03.840000000" "$work/songs.txt" || fail "songs.hvl: not 3.84 s: $(cat "$work/songs.txt")"
 grep -q "title: Three Songs$" "$work/songs.txt" || fail "songs.hvl: no title"

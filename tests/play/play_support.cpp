@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -160,18 +161,10 @@ void TmuxPane::Resize(int columns, int lines) const {
 std::vector<pid_t> TmuxPane::Children() const {
     const std::string shell = Shell(Tmux() + " display-message -p '#{pane_pid}'", folder_).out;
     const std::string parent = shell.substr(0, shell.find('\n'));
+    // pgrep reads /proc itself and skips processes that end while it looks.
+    std::istringstream ids(Shell("pgrep -P " + parent, folder_).out);
     std::vector<pid_t> children;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos) continue;  // not a process
-        const std::string stat = ReadText(entry.path() / "stat");
-        const size_t close = stat.rfind(')');
-        if (close == std::string::npos) continue;  // not a process, or gone
-        // After "pid (name) state " comes the parent's id.
-        const std::string rest = stat.substr(close + 2);
-        const std::string ppid = rest.substr(2, rest.find(' ', 2) - 2);
-        if (ppid == parent) children.push_back(static_cast<pid_t>(std::stol(name)));
-    }
+    for (pid_t id = 0; ids >> id;) children.push_back(id);
     return children;
 }
 

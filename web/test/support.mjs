@@ -17,7 +17,7 @@ export const { AhxError, loadAhx, Result } = await import(pathToFileURL(path.joi
 // A fresh folder with the test modules and the two demo songs, removed by the returned function.
 export function writeModules() {
     const folder = mkdtempSync(path.join(tmpdir(), 'ahx-web-test-'));
-    execFileSync(path.join(nativeBuild, 'tests/web/write_web_modules'), [folder]);
+    execFileSync(path.join(nativeBuild, 'tests/write_test_modules'), ['web', folder]);
     execFileSync('cp', [path.join(repo, 'demo/demo.hvl'), path.join(repo, 'demo/jingle.ahx'), folder]);
     return { folder, file: (name) => path.join(folder, name), remove: () => rmSync(folder, { recursive: true }) };
 }
