@@ -1,6 +1,5 @@
 // Checking a module: the loader's findings in the public form, and the songs that never repeat.
-#include <cstring>
-
+#include "lib/enum_number.h"
 #include "lib/player.h"
 #include "loader/module_findings.h"
 
@@ -44,11 +43,7 @@ constexpr KindEntry kNeverRepeats = {FindingKind::kRefused, AHX_FINDING_SONG_NEV
 
 static_assert(static_cast<int>(FileSection::kEnd) == AHX_SECTION_END, "file sections in the same order");
 
-const KindEntry* EntryOf(ahx_finding_kind kind) {
-    // A C caller may pass any number; read it as a number, not as one of the enumeration's values.
-    static_assert(sizeof kind == sizeof(int), "a C enumeration is an int");
-    int number = 0;
-    std::memcpy(&number, &kind, sizeof number);
+const KindEntry* EntryOf(int number) {
     if (number == kNeverRepeats.kind) return &kNeverRepeats;
     for (const KindEntry& entry : kKinds) {
         if (entry.kind == number) return &entry;
@@ -124,11 +119,11 @@ ahx_result ahx_check(const void* data, size_t size, ahx_finding_callback report,
 }
 
 const char* ahx_finding_text(ahx_finding_kind kind) {
-    const KindEntry* entry = EntryOf(kind);
+    const KindEntry* entry = EntryOf(NumberOf(kind));
     return entry != nullptr ? entry->text : "unknown finding";
 }
 
 const char* ahx_finding_name(ahx_finding_kind kind) {
-    const KindEntry* entry = EntryOf(kind);
+    const KindEntry* entry = EntryOf(NumberOf(kind));
     return entry != nullptr ? entry->name : "unknown";
 }

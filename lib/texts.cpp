@@ -1,6 +1,5 @@
 // The texts every face shows the same way: why a module is refused, a step, a clock, a song.
-#include <cstring>
-
+#include "lib/enum_number.h"
 #include "lib/text_writer.h"
 
 namespace {
@@ -26,18 +25,9 @@ void AppendCommand(TextWriter& writer, uint8_t command, uint8_t param) {
     AppendHexDigit(writer, param);
 }
 
-// A C caller may pass any int for an enumeration; read it as a number, not as one of its values.
-template <typename Enumeration>
-int NumberOf(Enumeration value) {
-    static_assert(sizeof value == sizeof(int), "a C enumeration is an int");
-    int number = 0;
-    std::memcpy(&number, &value, sizeof number);
-    return number;
-}
-
 // "HVL version 1", "AHX revision 2": AHX files call their version byte a revision.
-void AppendFormatVersion(TextWriter& writer, ahx_format format, uint32_t version) {
-    Append(writer, format == AHX_FORMAT_AHX ? "AHX revision " : "HVL version ");
+void AppendFormatVersion(TextWriter& writer, const ahx_format& format, uint32_t version) {
+    Append(writer, NumberOf(format) == AHX_FORMAT_AHX ? "AHX revision " : "HVL version ");
     AppendDecimal(writer, version);
 }
 
@@ -47,7 +37,7 @@ ahx_result ahx_describe_refusal(ahx_result refusal, const ahx_probe_info* info, 
     if (text == nullptr) return AHX_ERROR_INVALID_ARGUMENT;
     TextWriter writer{text, size, 0};
     if (info == nullptr) {
-        Append(writer, ahx_result_text(refusal));
+        Append(writer, ResultText(NumberOf(refusal)));
         return Finish(writer);
     }
     switch (NumberOf(refusal)) {
@@ -61,13 +51,13 @@ ahx_result ahx_describe_refusal(ahx_result refusal, const ahx_probe_info* info, 
         case AHX_ERROR_TRACK_TOO_LONG:
         case AHX_ERROR_TOO_MANY_INSTRUMENTS:
         case AHX_ERROR_TOO_MANY_CHANNELS:
-            Append(writer, ahx_result_text(refusal));
+            Append(writer, ResultText(NumberOf(refusal)));
             Append(writer, ": ");
             AppendDecimal(writer, info->found);
             Append(writer, ", at most ");
             AppendDecimal(writer, info->limit);
             break;
-        default: Append(writer, ahx_result_text(refusal)); break;
+        default: Append(writer, ResultText(NumberOf(refusal))); break;
     }
     return Finish(writer);
 }

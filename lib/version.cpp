@@ -1,7 +1,6 @@
 // Which library is linked, and what its results mean in words.
-#include <cstring>
-
 #include "ahx/ahx.h"
+#include "lib/enum_number.h"
 
 static_assert(sizeof(ahx_result) == sizeof(int), "results travel as C ints");
 
@@ -11,10 +10,7 @@ uint32_t ahx_version(void) {
 
 const char* ahx_version_string(void) { return AHX_VERSION_STRING; }
 
-const char* ahx_result_text(ahx_result result) {
-    // A C caller may pass any int; reading it as the enum would be undefined for other values.
-    int code = 0;
-    std::memcpy(&code, &result, sizeof code);
+const char* ResultText(int code) {
     switch (code) {
         case AHX_OK: return "success";
         case AHX_ERROR_NOT_A_MODULE: return "not a module";
@@ -31,3 +27,5 @@ const char* ahx_result_text(ahx_result result) {
     }
     return "unknown result";
 }
+
+const char* ahx_result_text(ahx_result result) { return ResultText(NumberOf(result)); }
