@@ -122,8 +122,6 @@ TEST(Play, EachCommandLineIsHeardAsRenderedWithItsMessagesAndExitCode) {
          {{"stops.hvl", 0, {"--loops", "3"}}}},
         {"--start: the tail of the song, exactly", {"busy8.hvl", "--start", "10"}, 0, "",
          {{"busy8.hvl", 0, {}, 10}}},
-        {"--start with --seconds: that long from the start", {"busy8.hvl", "--start", "2.5", "--seconds", "3"}, 0, "",
-         {{"busy8.hvl", 0, {"--seconds", "5.5"}, 2.5}}},
         {"--solo less --mute", {"busy8.hvl", "--solo", "2-3,8", "--mute", "3"}, 0, "",
          {{"busy8.hvl", 0, {}, 0, 1u << 1 | 1u << 7}}},
         {"a playlist of every song, an unreadable file skipped", {"subs.hvl", "text.hvl", "fast.hvl", "--song", "all"}, 2,
