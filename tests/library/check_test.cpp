@@ -46,8 +46,8 @@ struct Expected {
 };
 
 auto Fields(const ahx_finding& f) {
-    return std::make_tuple(f.kind, f.refusal, f.section, f.offset, f.song, f.position, f.channel, f.track, f.row,
-                           f.instrument, f.entry, f.found, f.used);
+    return std::make_tuple(f.kind, f.refusal, f.section, f.offset, f.song, f.position, f.channel, f.track,
+                           f.row, f.instrument, f.entry, f.found, f.used);
 }
 
 void Collect(void* context, const ahx_finding* finding) {
@@ -155,8 +155,8 @@ TEST(LibraryCheck, EachFaultIsReportedOnceWithItsPlace) {
         ASSERT_EQ(got.size(), c.findings.size());
         for (size_t i = 0; i < got.size(); ++i) {
             const Expected& e = c.findings[i];
-            const ahx_finding want{e.kind, e.refusal, e.section, e.offset, e.song, e.position, e.channel, e.track,
-                                   e.row, e.instrument, e.entry, e.found, e.used};
+            const ahx_finding want{e.kind,  e.refusal, e.section,    e.offset, e.song,  e.position, e.channel,
+                                   e.track, e.row,     e.instrument, e.entry,  e.found, e.used};
             EXPECT_EQ(Fields(got[i]), Fields(want)) << ahx_finding_text(got[i].kind);
         }
     }

@@ -47,7 +47,8 @@ TEST(LibraryModule, InfoNamesAndSongStartsAreTheDescription) {
     const ahx_info& info = *ahx_get_info(player.get());
     EXPECT_STREQ(info.title, "Described");
     // Two ticks each fiftieth of a second; a gain of 150 % is 150 * 256 / 100.
-    EXPECT_EQ(Fields(info), std::make_tuple(AHX_FORMAT_HVL, 1u, 6u, 3u, 2u, 4u, 4u, 2u, 2u, 2u, 100u, 4u, 384u, 22050u));
+    EXPECT_EQ(Fields(info),
+              std::make_tuple(AHX_FORMAT_HVL, 1u, 6u, 3u, 2u, 4u, 4u, 2u, 2u, 2u, 100u, 4u, 384u, 22050u));
     EXPECT_STREQ(ahx_instrument_name(player.get(), 1), "Lead");
     EXPECT_STREQ(ahx_instrument_name(player.get(), 2), "Bass");
     const uint32_t starts[] = {0, 1, 2};
@@ -77,8 +78,10 @@ TEST(LibraryModule, PatternDataIsTheDescription) {
             const BuiltStep want = r < song.tracks[t].size() ? song.tracks[t][r] : BuiltStep{};
             ahx_step step{};
             ASSERT_EQ(ahx_get_step(player.get(), t, r, &step), AHX_OK);
-            EXPECT_EQ(std::tie(step.note, step.instrument, step.command1, step.param1, step.command2, step.param2),
-                      std::tie(want.note, want.instrument, want.command1, want.param1, want.command2, want.param2))
+            const auto fields = [](const auto& s) {
+                return std::make_tuple(s.note, s.instrument, s.command1, s.param1, s.command2, s.param2);
+            };
+            EXPECT_EQ(fields(step), fields(want))
                 << t << "/" << r;
         }
     }

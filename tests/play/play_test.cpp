@@ -132,7 +132,8 @@ TEST(Play, EachCommandLineIsHeardAsRenderedWithItsMessagesAndExitCode) {
          "ahx: song.ahx: has 4 channels, so --mute and --solo cannot name channel 6\n",
          {{"busy8.hvl", 0, {}, 0, kAllChannels & ~(1u << 5)}}},
         // Paced in real time, the device never waits for the next song.
-        {"songs follow each other without a gap", {"fast.hvl", "song.ahx", "subs.hvl", "--seconds", "0.8"}, 0, "",
+        {"songs follow each other without a gap",
+         {"fast.hvl", "song.ahx", "subs.hvl", "--seconds", "0.8"}, 0, "",
          {{"fast.hvl", 0, {"--seconds", "0.8"}}, {"song.ahx", 0, {"--seconds", "0.8"}},
           {"subs.hvl", 0, {"--seconds", "0.8"}}}, kDiskPaced},
         {"no file: the bundled demo song", {}, 0, "", {{""}}},
@@ -433,7 +434,8 @@ TEST(TerminalPlayer, TheViewTakesChannelsAboveTenAndKeepsPlayingOnTheLastFile) {
     EXPECT_TRUE(WaitUntil([&] {
         screen = pane.Screen();
         const size_t off = screen.find("off");
-        if (off == std::string::npos || off < 2 || screen.find("off", off + 1) != std::string::npos) return false;
+        if (off == std::string::npos || off < 2) return false;
+        if (screen.find("off", off + 1) != std::string::npos) return false;
         const size_t line = screen.rfind('\n', off) + 1, above = screen.rfind('\n', line - 2) + 1;
         return screen.compare(above + (off - line), 2, "11") == 0;
     })) << screen;
@@ -447,10 +449,11 @@ TEST(TerminalPlayer, TheViewTakesChannelsAboveTenAndKeepsPlayingOnTheLastFile) {
 TEST(TerminalPlayer, ADumbTerminalGetsTheStatusLine) {
     Scratch folder;
     WriteModules(folder);
-    TmuxPane pane(folder.path, "TERM=dumb " + kDiskPaced + ToolCommand({"play", "song.ahx", "--seconds", "30"}), 80, 24);
+    const std::string dumb = "TERM=dumb " + kDiskPaced;
+    TmuxPane pane(folder.path, dumb + ToolCommand({"play", "song.ahx", "--seconds", "30"}), 80, 24);
     std::string screen;
-    EXPECT_TRUE(WaitUntil([&] { return std::regex_search(screen = pane.Screen(), std::regex("\\[1/1\\] song\\.ahx  song 1 of 1  0:0")); }))
-        << screen;
+    const std::regex status("\\[1/1\\] song\\.ahx  song 1 of 1  0:0");
+    EXPECT_TRUE(WaitUntil([&] { return std::regex_search(screen = pane.Screen(), status); })) << screen;
     EXPECT_EQ(screen.find("q quit"), std::string::npos) << screen;
 }
 
