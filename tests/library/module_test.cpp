@@ -4,6 +4,12 @@
 
 namespace {
 
+auto Fields(const ahx_info& i) {
+    return std::make_tuple(i.format, i.version, i.channels, i.positions, i.restart, i.track_length, i.tracks,
+                           i.instruments, i.subsongs, i.speed_multiplier, i.ticks_per_second, i.stereo_mode,
+                           i.mix_gain, i.sample_rate);
+}
+
 // Two subsongs, named instruments, and tracks whose steps carry both commands.
 ModuleDescription DescribedSong() {
     ModuleDescription song;
@@ -39,21 +45,10 @@ TEST(LibraryModule, InfoNamesAndSongStartsAreTheDescription) {
     const ModuleDescription song = DescribedSong();
     const PlayerPtr player = OpenPlayer(BuildModule(song), 22050);
     const ahx_info& info = *ahx_get_info(player.get());
-    EXPECT_EQ(info.format, AHX_FORMAT_HVL);
-    EXPECT_EQ(info.version, 1u);
     EXPECT_STREQ(info.title, "Described");
-    EXPECT_EQ(info.channels, 6u);
-    EXPECT_EQ(info.positions, 3u);
-    EXPECT_EQ(info.restart, 2u);
-    EXPECT_EQ(info.track_length, 4u);
-    EXPECT_EQ(info.tracks, 4u);
-    EXPECT_EQ(info.instruments, 2u);
-    EXPECT_EQ(info.subsongs, 2u);
-    EXPECT_EQ(info.speed_multiplier, 2u);
-    EXPECT_EQ(info.ticks_per_second, 100u);  // two ticks each fiftieth of a second
-    EXPECT_EQ(info.stereo_mode, 4u);
-    EXPECT_EQ(info.mix_gain, 384u);  // 150 * 256 / 100
-    EXPECT_EQ(info.sample_rate, 22050u);
+    // Two ticks each fiftieth of a second; a gain of 150 % is 150 * 256 / 100.
+    EXPECT_EQ(Fields(info),
+              std::make_tuple(AHX_FORMAT_HVL, 1u, 6u, 3u, 2u, 4u, 4u, 2u, 2u, 2u, 100u, 4u, 384u, 22050u));
     EXPECT_STREQ(ahx_instrument_name(player.get(), 1), "Lead");
     EXPECT_STREQ(ahx_instrument_name(player.get(), 2), "Bass");
     const uint32_t starts[] = {0, 1, 2};
@@ -70,10 +65,9 @@ TEST(LibraryModule, AhxInfoTakesStereoModeAndGainFromTheSettings) {
     song.channelCount = 4;
     const PlayerPtr player = OpenPlayer(BuildModule(song), 44100, 3);
     const ahx_info& info = *ahx_get_info(player.get());
-    EXPECT_EQ(info.format, AHX_FORMAT_AHX);
-    EXPECT_EQ(info.channels, 4u);
-    EXPECT_EQ(info.stereo_mode, 3u);
-    EXPECT_EQ(info.mix_gain, 217u);  // 85 % at stereo mode 3: 85 * 256 / 100
+    // 85 % at stereo mode 3: 85 * 256 / 100.
+    EXPECT_EQ(std::tie(info.format, info.channels, info.stereo_mode, info.mix_gain),
+              std::make_tuple(AHX_FORMAT_AHX, 4u, 3u, 217u));
 }
 
 TEST(LibraryModule, PatternDataIsTheDescription) {
@@ -84,12 +78,11 @@ TEST(LibraryModule, PatternDataIsTheDescription) {
             const BuiltStep want = r < song.tracks[t].size() ? song.tracks[t][r] : BuiltStep{};
             ahx_step step{};
             ASSERT_EQ(ahx_get_step(player.get(), t, r, &step), AHX_OK);
-            EXPECT_EQ(step.note, want.note) << t << "/" << r;
-            EXPECT_EQ(step.instrument, want.instrument) << t << "/" << r;
-            EXPECT_EQ(step.command1, want.command1) << t << "/" << r;
-            EXPECT_EQ(step.param1, want.param1) << t << "/" << r;
-            EXPECT_EQ(step.command2, want.command2) << t << "/" << r;
-            EXPECT_EQ(step.param2, want.param2) << t << "/" << r;
+            const auto fields = [](const auto& s) {
+                return std::make_tuple(s.note, s.instrument, s.command1, s.param1, s.command2, s.param2);
+            };
+            EXPECT_EQ(fields(step), fields(want))
+                << t << "/" << r;
         }
     }
     ahx_step unstored{1, 1, 1, 1, 1, 1};
@@ -191,12 +184,8 @@ TEST(LibraryModule, StateFollowsTheStepBeingHeard) {
         Render(player.get(), c.frames);
         ahx_state state{};
         ASSERT_EQ(ahx_get_state(player.get(), &state), AHX_OK);
-        EXPECT_EQ(state.frame, c.frames);
-        EXPECT_EQ(state.position, c.position) << c.frames;
-        EXPECT_EQ(state.row, c.row) << c.frames;
-        EXPECT_EQ(state.tick, c.tick) << c.frames;
-        EXPECT_EQ(state.tempo, 6u);
-        EXPECT_EQ(state.channels, 6u);
+        EXPECT_EQ(std::tie(state.frame, state.position, state.row, state.tick, state.tempo, state.channels),
+                  std::make_tuple(c.frames, c.position, c.row, c.tick, 6u, 6u));
     }
 }
 

@@ -1,5 +1,6 @@
 // Every reason the library gives, from ahx_probe and ahx_open, on modules built to carry it.
 #include <string>
+#include <tuple>
 
 #include "library_support.h"
 
@@ -77,8 +78,7 @@ TEST(LibraryResults, ProbeAndOpenGiveTheReason) {
         const uint8_t none = 0;
         const void* data = c.bytes.empty() ? &none : c.bytes.data();
         EXPECT_EQ(ahx_probe(data, c.bytes.size(), &info), c.probeResult) << c.what;
-        EXPECT_EQ(info.found, c.found) << c.what;
-        EXPECT_EQ(info.limit, c.limit) << c.what;
+        EXPECT_EQ(std::tie(info.found, info.limit), std::tie(c.found, c.limit)) << c.what;
         ahx_player* player = reinterpret_cast<ahx_player*>(1);
         EXPECT_EQ(ahx_open(data, c.bytes.size(), nullptr, &player), c.openResult) << c.what;
         EXPECT_EQ(player == nullptr, c.openResult != AHX_OK) << c.what;
@@ -87,22 +87,14 @@ TEST(LibraryResults, ProbeAndOpenGiveTheReason) {
 }
 
 TEST(LibraryResults, ProbeTellsFormatAndVersion) {
-    const struct {
-        ModuleFormat format;
-        uint8_t version;
-        ahx_format expected;
-    } cases[] = {
-        {ModuleFormat::kHvl, 0, AHX_FORMAT_HVL},
-        {ModuleFormat::kHvl, 1, AHX_FORMAT_HVL},
-        {ModuleFormat::kAhx, 0, AHX_FORMAT_AHX},
-        {ModuleFormat::kAhx, 2, AHX_FORMAT_AHX},
-    };
-    for (const auto& c : cases) {
-        const auto bytes = Built(c.format, [&](auto& s) { s.version = c.version; });
+    for (const auto& [format, version, expected] : {std::tuple{ModuleFormat::kHvl, 0, AHX_FORMAT_HVL},
+                                                    {ModuleFormat::kHvl, 1, AHX_FORMAT_HVL},
+                                                    {ModuleFormat::kAhx, 0, AHX_FORMAT_AHX},
+                                                    {ModuleFormat::kAhx, 2, AHX_FORMAT_AHX}}) {
+        const auto bytes = Built(format, [&](auto& s) { s.version = static_cast<uint8_t>(version); });
         ahx_probe_info info{};
         ASSERT_EQ(ahx_probe(bytes.data(), bytes.size(), &info), AHX_OK);
-        EXPECT_EQ(info.format, c.expected);
-        EXPECT_EQ(info.version, c.version);
+        EXPECT_EQ(std::make_tuple(info.format, info.version), std::make_tuple(expected, uint32_t(version)));
     }
 }
 
