@@ -35,11 +35,9 @@ TEST_F(StepTest, StepAndListCommands) {
         {"master for all 0x90", !L, {{0xC, 0xA0}, {0xC, 0x90}}, volumes, {30, 10, 64}},
         {"volume 0x91 ignored", !L, {{0xC, 0xA0}, {0xC, 0x91}}, volumes, {30, 10, 0}},
         {"own master 0xA0", !L, {{0xC, 0xA0}}, volumes, {30, 10, 0}},
-        {"own master volume", !L, {{0xC, 0xC0}}, FIELDS(v.masterVolume), {0xC0 - 0xA0}},
         {"own master 0xE0", !L, {{0xC, 0xA0}, {0xC, 0xE0}}, volumes, {30, 10, 64}},
         {"volume 0xE1 ignored", !L, {{0xC, 0xA0}, {0xC, 0xE1}}, volumes, {30, 10, 0}},
         // Filter: 0x01..0x3F an override, 0x41..0x7F a position (parameter - 64) at once, others nothing.
-        {"filter 0x10 as override", !L, {{0x4, 0x10}}, filter, {5, 0x10}},
         {"filter 0x01 as override", !L, {{0x4, 0x01}}, filter, {5, 1}},
         {"filter 0x3F as override", !L, {{0x4, 0x3F}}, filter, {5, 63}},
         {"filter 0x40 ignored", !L, {{0x4, 0x40}}, filter, {5, 20}},
@@ -68,7 +66,6 @@ TEST_F(StepTest, StepAndListCommands) {
         {"list: modulation 0xF0", L, {{0x4, 0xF0}}, FIELDS(v.filterModOn, v.filterSign), {1, -1}},
         {"list: ring absolute 0x3C", L, {{0x7, 0x3C}}, ring, {0, 1, 1, 60}},
         {"list: ring relative 0x81", L, {{0x7, 0x81}}, ring, {0, 1, 0, 1}},
-        {"list: ring off by 0xBD", L, {{0x7, 0x3C}, {0x7, 0xBD}}, ring, {0, 0, 0, 0}},
         // Ring notes: 1..60 absolute, 129..188 relative (minus 128), everything else off.
         {"list: ring off by 0", L, {{0x7, 0x3C}, {0x7, 0}}, ring, {0, 0, 0, 0}},
         {"list: ring absolute 1", L, {{0x7, 1}}, ring, {0, 1, 1, 1}},
