@@ -7,17 +7,16 @@
 //   - through the library: in input-chosen request sizes, and after seeking anywhere in the song
 //     (forwards, and backwards, which starts it again), the frames from there on.
 // A parse of the same bytes into a fresh tune must also render identically (no state outside the tune).
-#include <cstdio>
 #include <algorithm>
-#include <cstdlib>
-#include <memory>
 #include <vector>
 
 #include "ahx/ahx.h"
 #include "fuzz/built_song_input.h"
+#include "fuzz/contract.h"
 #include "loader/tune.h"
 #include "mixer/mixer.h"
 #include "replay/replay.h"
+#include "tests/support/library_render.h"
 #include "waves/wave_bank.h"
 
 namespace {
@@ -29,12 +28,6 @@ constexpr uint32_t kFrameBudget = 32000;
 constexpr uint32_t kFrameBytes = 4;
 
 using Samples = std::vector<int16_t>;
-
-void Require(bool holds, const char* what) {
-    if (holds) return;
-    std::fprintf(stderr, "contract broken: %s\n", what);
-    std::abort();
-}
 
 Samples RenderWhole(Tune* tune, uint32_t decodes) {
     const uint32_t framesPerDecode = FramesPerDecode(tune);
@@ -65,11 +58,6 @@ Samples RenderInPieces(Tune* tune, uint32_t decodes, const std::vector<uint32_t>
     }
     return out;
 }
-
-struct PlayerCloser {
-    void operator()(ahx_player* player) const { ahx_close(player); }
-};
-using PlayerPtr = std::unique_ptr<ahx_player, PlayerCloser>;
 
 Samples RenderThroughLibrary(ahx_player* player, size_t frames, const std::vector<uint32_t>& requestFrames) {
     Samples out(2 * frames);

@@ -9,13 +9,12 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <iterator>
-#include <memory>
 #include <vector>
 
 #include "ahx/ahx.h"
+#include "fuzz/contract.h"
+#include "tests/support/library_render.h"
 
 namespace {
 
@@ -27,19 +26,9 @@ constexpr uint32_t kMaxLoops = 2;
 constexpr uint32_t kMaxChannels = 16;
 constexpr uint32_t kCommonRatesHz[] = {0, 8000, 22050, 44100, 48000, 192000};
 
-void Require(bool holds, const char* what) {
-    if (holds) return;
-    std::fprintf(stderr, "library contract broken: %s\n", what);
-    std::abort();
-}
-
 bool IsResult(ahx_result result) {
     return result >= AHX_OK && result <= AHX_ERROR_INVALID_ARGUMENT;
 }
-
-struct PlayerCloser {
-    void operator()(ahx_player* player) const { ahx_close(player); }
-};
 
 ahx_settings AnySettings(FuzzedDataProvider& input) {
     ahx_settings settings{};
@@ -237,7 +226,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(!(noSettings || SettingsValid(settings)) || checked == result, "the check agrees with open");
     }
     if (opened == nullptr) return 0;  // refused: checked above
-    std::unique_ptr<ahx_player, PlayerCloser> player(opened);
+    PlayerPtr player(opened);
     Play(input, player.get());
     return 0;
 }

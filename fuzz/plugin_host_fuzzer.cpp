@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/contract.h"
 #include "host/kestrel/plugin_loader.h"
 #include "host/kestrel/stand_in_host.h"
 
@@ -32,12 +33,6 @@ constexpr int32_t kDefaultPlayingTimeMs = 600000;
 
 LoadedPlugin plugin;
 std::string modulePath;
-
-void Require(bool holds, const char* what) {
-    if (holds) return;
-    std::fprintf(stderr, "host contract broken: %s\n", what);
-    std::abort();
-}
 
 // What the host expects of a stream, worked out from the calls it made.
 struct OpenedStream {

@@ -15,6 +15,7 @@
 #include "mixer/mixer.h"
 #include "mixer/mixer_path.h"
 #include "replay/replay.h"
+#include "tests/support/engine_render.h"
 #include "waves/wave_bank.h"
 
 namespace {
@@ -84,9 +85,9 @@ ReferenceOutput ReferenceMix(const Tune& tune, uint32_t audible, uint32_t frameC
     return out;
 }
 
-using TunePtr = std::unique_ptr<Tune, decltype(&std::free)>;
+using BlankTune = std::unique_ptr<Tune, decltype(&std::free)>;
 
-TunePtr NewTune() { return TunePtr(static_cast<Tune*>(std::calloc(1, sizeof(Tune))), &std::free); }
+BlankTune NewTune() { return BlankTune(static_cast<Tune*>(std::calloc(1, sizeof(Tune))), &std::free); }
 
 // A random state as the replay could leave it, biased toward the edges: positions at and just
 // around the buffer end (up to one step past it), steps from 1 to a whole buffer, every volume a
@@ -152,8 +153,7 @@ constexpr int kRounds = 2500;
 // processor lacks AVX2).
 TEST(MixerDifferential, MixChunkMixVoicesMixStemsAndAdvanceMatchTheReference) {
     std::mt19937 random(20261207);
-    TunePtr tune = NewTune();
-    TunePtr saved = NewTune();
+    BlankTune tune = NewTune(), saved = NewTune();
     for (int round = 0; round < kRounds; ++round) {
         ForcePortableMixing(round % 4 < 2);
         RandomState(random, tune.get());
@@ -235,12 +235,9 @@ void ReferenceFill(Voice* voice) {
     if (voice->ringOn && voice->ringWave != nullptr) repeat(voice->ringBuffer, voice->ringWave, voice->waveLength);
 }
 
-using LoadedTune = std::unique_ptr<Tune, decltype(&FreeTune)>;
-
 // Whole songs through DecodeFrame, against the replay's ticks without its copies (SkipTick), the
 // literal copies and the reference mix, at the edges of the rate range and every multiplier.
 TEST(MixerDifferential, DecodedSongsMatchTheReference) {
-    BuildWaveTables();
     const struct {
         const char* name;
         ModuleDescription description;
@@ -256,10 +253,7 @@ TEST(MixerDifferential, DecodedSongsMatchTheReference) {
                 ModuleDescription description = song.description;
                 description.speedMultiplier = multiplier;
                 const std::vector<uint8_t> bytes = BuildModule(description);
-                const auto load = [&] {
-                    return LoadedTune(LoadTune(bytes.data(), static_cast<uint32_t>(bytes.size()), 0, rate), &FreeTune);
-                };
-                LoadedTune engine = load(), reference = load();
+                TunePtr engine = LoadBytes(bytes, 0, rate), reference = LoadBytes(bytes, 0, rate);
                 ASSERT_NE(engine, nullptr) << song.name;
                 const uint32_t framesPerTick = FramesPerTick(engine.get());
                 std::vector<int16_t> frames(2 * size_t{FramesPerDecode(engine.get())});

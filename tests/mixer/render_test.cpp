@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "mixer/mixer.h"
 #include "mixer/mixer_path.h"
 #include "replay/replay.h"
+#include "tests/support/engine_render.h"
 #include "tests/support/sha256.h"
 #include "waves/wave_bank.h"
 
@@ -25,14 +25,6 @@ struct Frame {
     bool operator==(const Frame&) const = default;
 };
 constexpr Frame kUnwritten{12345, -12345};
-
-using TunePtr = std::unique_ptr<Tune, decltype(&FreeTune)>;
-
-TunePtr Load(const ModuleDescription& description, uint32_t mixFrequency = 44100, int32_t stereoMode = 0) {
-    BuildWaveTables();
-    const std::vector<uint8_t> bytes = BuildModule(description);
-    return TunePtr(LoadTune(bytes.data(), static_cast<uint32_t>(bytes.size()), stereoMode, mixFrequency), &FreeTune);
-}
 
 // Renders whole fiftieths of a second, as the sound stream does, and checks that every call wrote
 // exactly FramesPerDecode frames: all are written, and the 2 frames past the end are not.
@@ -81,7 +73,7 @@ TEST(Render, PitchPanSilenceFramesPerFiftiethAndLoopAtEachRateAndMultiplier) {
     d.instruments[0].perfList = {{.note = 1, .waveform = 1}};
     for (const auto& c : cases) {
         d.speedMultiplier = c.multiplier;
-        auto tune = Load(d, c.rate);
+        auto tune = LoadBytes(BuildModule(d), 0, c.rate);
         ASSERT_NE(tune, nullptr);
         ASSERT_EQ(FramesPerDecode(tune.get()), c.frames);
         // 175 fiftieths: 7 steps at multiplier 1, more above.
@@ -239,7 +231,7 @@ TEST(GoldenRender, BuiltSongsStillSoundAsPinned) {
     for (const bool portable : {true, false}) {
         ForcePortableMixing(portable);
         for (const auto& c : cases) {
-            auto tune = Load(c.song, 44100, c.stereoMode);
+            auto tune = LoadBytes(BuildModule(c.song), c.stereoMode);
             ASSERT_NE(tune, nullptr) << c.what;
             const std::vector<Frame> frames = Render(tune.get(), 150);
             const auto silentFrames = static_cast<size_t>(std::count(frames.begin(), frames.end(), Frame{}));

@@ -2,6 +2,7 @@
 // how the song moves between positions.
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "tests/replay/replay_fixture.h"
 
@@ -33,14 +34,15 @@ TEST(SetupVoiceOutput, FillsTheBuffersAndStepsWhenFlagged) {
     voice->ringPeriodChanged = 1;
     SetupVoiceOutput(voice.get(), 44100.0);
     for (uint32_t i = 0; i < kVoiceBufferSamples; ++i) {  // 8 samples at wave length 1, repeated
-        ASSERT_EQ(voice->voiceBuffer[i] * 1000 + voice->ringBuffer[i], source[i % 8] * 1000 + source[i % 8 + 1]) << i;
+        ASSERT_EQ(std::tuple(voice->voiceBuffer[i], voice->ringBuffer[i]), std::tuple(source[i % 8], source[i % 8 + 1]))
+            << i;
     }
     EXPECT_EQ(voice->mixVolume, 0x40);
     // Without their flags, new periods (a transpose, ring vibrato) leave the steps alone.
     voice->audioPeriod = 856;
     voice->ringPeriod = 1712;
     SetupVoiceOutput(voice.get(), 44100.0);
-    EXPECT_EQ(voice->sampleStep * 100000ull + voice->ringStep, 12315 * 100000ull + 6157);
+    EXPECT_EQ(std::tuple(voice->sampleStep, voice->ringStep), std::tuple(12315u, 6157u));
     voice->waveform = kWaveNoise;
     SetupVoiceOutput(voice.get(), 44100.0);
     EXPECT_TRUE(std::equal(source, source + kVoiceBufferSamples, voice->voiceBuffer)) << "noise: one whole window";
@@ -77,7 +79,7 @@ TEST_F(PlayTickTest, TempoZeroRepeatsTheStep) {
     for (int32_t tick = 1; tick <= 50; ++tick) {
         PlayTick(tune.get());
         ASSERT_EQ(VoiceAt(0).periodOffset, -2 * tick) << tick;
-        ASSERT_EQ(tune->stepIndex + tune->positionIndex, 0);
+        ASSERT_EQ(std::tuple(tune->stepIndex, tune->positionIndex), std::tuple(0, 0));
     }
 }
 
@@ -128,9 +130,9 @@ TEST_F(PlayTickTest, NewPositionLoadsTracksAndLooksAheadToPositionZero) {
     ThreePositions();
     const Voice& voice = VoiceAt(0);
     TrackNotes(13, 6);  // the first step tick of position 1
-    EXPECT_EQ(voice.track * 100 + voice.transpose * 10 + voice.nextTrack, 2 * 100 + 3 * 10 + 3);
+    EXPECT_EQ(std::tuple(voice.track, voice.transpose, voice.nextTrack), std::tuple(2, 3, 3));
     TrackNotes(12, 6);  // the first step tick of position 2
-    EXPECT_EQ(voice.track * 10 + voice.nextTrack, 3 * 10 + 1) << "position 0's track, although play restarts at 1";
+    EXPECT_EQ(std::tuple(voice.track, voice.nextTrack), std::tuple(3, 1)) << "position 0's, though play restarts at 1";
 }
 
 }  // namespace

@@ -1,17 +1,19 @@
 // Several streams of the plug-in and several library players render at once, one thread each, and
-// must deliver exactly what they deliver one after another. Run under ThreadSanitizer too (`make test-threads`), which sees any state the
-// streams share without saying so.
+// must deliver exactly what they deliver one after another. Run under ThreadSanitizer too
+// (`make test-threads`), which sees any state the streams share without saying so.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <functional>
 #include <latch>
 #include <thread>
 #include <vector>
 
-#include "ahx/ahx.h"
 #include "builder/sample_songs.h"
 #include "host/kestrel/stand_in_host.h"
 #include "host/kestrel/stream_driver.h"
+#include "tests/support/library_render.h"
 
 namespace {
 
@@ -19,59 +21,46 @@ using Samples = std::vector<int16_t>;
 
 constexpr uint32_t kFramesBeforeRewind = 100000;
 constexpr uint32_t kFramesAfterRewind = 120000;
-constexpr int kRounds = 4;
 
-struct Job {
-    std::string path;
-    uint32_t requestFrames;  // each stream pulls in its own request size
-    void* stream = nullptr;
-    Samples delivered;
-};
-
-// A library player does in its thread what a stream does: open, play, seek back to the start, play.
-struct PlayerJob {
-    std::vector<uint8_t> module;
-    uint32_t sampleRate;
-    uint32_t requestFrames;
-    Samples delivered;
-};
-
-Samples RenderPlayer(ahx_player* player, uint32_t frames, uint32_t requestFrames) {
-    Samples out(2 * size_t{frames});
-    for (uint32_t done = 0; done < frames; done += requestFrames) {
-        const uint32_t wanted = frames - done < requestFrames ? frames - done : requestFrames;
-        EXPECT_EQ(ahx_render_s16(player, out.data() + 2 * size_t{done}, wanted), AHX_OK);
+// play(0), play(1), ... each on its own thread, released together; what each returned.
+std::vector<Samples> Together(size_t count, const std::function<Samples(size_t)>& play) {
+    std::vector<Samples> delivered(count);
+    std::latch start(static_cast<std::ptrdiff_t>(count));
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < count; ++i) {
+        threads.emplace_back([&, i] { start.arrive_and_wait(), delivered[i] = play(i); });
     }
-    return out;
-}
-
-void PlayPlayer(PlayerJob* job) {
-    const ahx_settings settings{job->sampleRate, 0};
-    ahx_player* player = nullptr;
-    ASSERT_EQ(ahx_open(job->module.data(), job->module.size(), &settings, &player), AHX_OK);
-    job->delivered = RenderPlayer(player, kFramesBeforeRewind, job->requestFrames);
-    EXPECT_EQ(ahx_seek(player, 0), AHX_OK);
-    const Samples again = RenderPlayer(player, kFramesAfterRewind, job->requestFrames);
-    job->delivered.insert(job->delivered.end(), again.begin(), again.end());
-    ahx_close(player);
+    for (std::thread& thread : threads) thread.join();
+    return delivered;
 }
 
 // What a host does with a stream between opening and closing it: play, rewind, play again.
-void Play(const LoadedPlugin& plugin, Job* job) {
-    job->delivered = PullFrames(plugin, job->stream, kFramesBeforeRewind, job->requestFrames);
-    plugin.seekStream(job->stream, 0);
-    const Samples again = PullFrames(plugin, job->stream, kFramesAfterRewind, job->requestFrames);
-    job->delivered.insert(job->delivered.end(), again.begin(), again.end());
+Samples PlayAndClose(const LoadedPlugin& plugin, void* stream, uint32_t requestFrames) {
+    Samples out = PullFrames(plugin, stream, kFramesBeforeRewind, requestFrames);
+    plugin.seekStream(stream, 0);
+    const Samples again = PullFrames(plugin, stream, kFramesAfterRewind, requestFrames);
+    out.insert(out.end(), again.begin(), again.end());
+    plugin.closeStream(stream);
+    return out;
 }
 
-// Opens happen on one thread: the stand-in host's bookkeeping is not meant to be shared, and
-// Kestrel's own file calls are its business. Rendering, rewinding and closing run in parallel.
-void OpenAll(const LoadedPlugin& plugin, std::vector<Job>& jobs) {
-    for (Job& job : jobs) {
-        StreamOpenInfo info = {};
-        job.stream = plugin.openStream(job.path.c_str(), &info);
-        ASSERT_NE(job.stream, nullptr) << job.path;
-    }
+// A library player does the same in its thread: open, play, seek back to the start, play.
+Samples PlayPlayer(const std::vector<uint8_t>& module, uint32_t sampleRate, uint32_t requestFrames) {
+    const PlayerPtr player = OpenPlayer(module, sampleRate);
+    const auto render = [&](uint32_t frames) {
+        Samples out(2 * size_t{frames});
+        for (uint32_t done = 0; done < frames; done += requestFrames) {
+            const uint32_t wanted = std::min(frames - done, requestFrames);
+            EXPECT_EQ(ahx_render_s16(player.get(), out.data() + 2 * size_t{done}, wanted), AHX_OK);
+        }
+        return out;
+    };
+    if (player == nullptr) return {};
+    Samples out = render(kFramesBeforeRewind);
+    EXPECT_EQ(ahx_seek(player.get(), 0), AHX_OK);
+    const Samples again = render(kFramesAfterRewind);
+    out.insert(out.end(), again.begin(), again.end());
+    return out;
 }
 
 TEST(Threads, StreamsRenderingAtOnceDeliverWhatTheyDeliverAlone) {
@@ -79,62 +68,48 @@ TEST(Threads, StreamsRenderingAtOnceDeliverWhatTheyDeliverAlone) {
     ASSERT_TRUE(StartPlugin(AHX_PLUGIN_PATH, &plugin));
     const ModuleDescription songs[] = {BusySong(4), BusySong(16), RingSong(), NoiseSong(), AsAhx(BusySong(4)),
                                        AsAhx(RingSong())};
-    const uint32_t requestFrames[] = {882, 1000, 1, 4096, 441, 3};
-    std::vector<Job> jobs;
+    const uint32_t requestFrames[] = {882, 1000, 1, 4096, 441, 3};  // each stream pulls in its own size
+    std::vector<std::string> paths;
     for (size_t i = 0; i < std::size(songs); ++i) {
-        const std::string path = TemporaryPath("ahx-thread-" + std::to_string(i));
-        ASSERT_TRUE(WriteFileBytes(path, BuildModule(songs[i])));
-        jobs.push_back({path, requestFrames[i], nullptr, {}});
+        paths.push_back(TemporaryPath("ahx-thread-" + std::to_string(i)));
+        ASSERT_TRUE(WriteFileBytes(paths.back(), BuildModule(songs[i])));
     }
-
-    OpenAll(plugin, jobs);
-    for (Job& job : jobs) {
-        Play(plugin, &job);
-        plugin.closeStream(job.stream);
-    }
+    // Opens happen on one thread: the stand-in host's bookkeeping is not meant to be shared, and
+    // Kestrel's own file calls are its business. Rendering, rewinding and closing run in parallel.
+    std::vector<void*> streams;
+    const auto openAll = [&] {
+        streams.clear();
+        for (const std::string& path : paths) {
+            StreamOpenInfo info = {};
+            streams.push_back(plugin.openStream(path.c_str(), &info));
+            EXPECT_NE(streams.back(), nullptr) << path;
+        }
+    };
+    const auto play = [&](size_t i) { return PlayAndClose(plugin, streams[i], requestFrames[i]); };
+    openAll();
     std::vector<Samples> alone;
-    for (const Job& job : jobs) alone.push_back(job.delivered);
-
+    for (size_t i = 0; i < paths.size(); ++i) alone.push_back(play(i));
     // ThreadSanitizer keeps a short access history and can miss a race in one run; several rounds
     // with the threads released together give it more chances.
-    for (int round = 0; round < kRounds; ++round) {
-        OpenAll(plugin, jobs);
-        std::vector<std::thread> threads;
-        std::latch startTogether(static_cast<std::ptrdiff_t>(jobs.size()));
-        for (Job& job : jobs) {
-            threads.emplace_back([&plugin, &job, &startTogether] {
-                startTogether.arrive_and_wait();
-                Play(plugin, &job);
-                plugin.closeStream(job.stream);
-            });
-        }
-        for (std::thread& thread : threads) thread.join();
-        for (size_t i = 0; i < jobs.size(); ++i) EXPECT_EQ(jobs[i].delivered, alone[i]) << "round " << round << " " << jobs[i].path;
+    for (int round = 0; round < 4; ++round) {
+        openAll();
+        EXPECT_EQ(Together(paths.size(), play), alone) << "round " << round;
     }
-
-    for (const Job& job : jobs) unlink(job.path.c_str());
+    for (const std::string& path : paths) unlink(path.c_str());
     EXPECT_EQ(Kestrel().openFiles, 0);
 }
 
 TEST(Threads, PlayersOpenedAndRenderingAtOnceRenderWhatTheyRenderAlone) {
-    std::vector<PlayerJob> jobs = {{BuildModule(BusySong(16)), 48000, 1000, {}},
-                                   {BuildModule(RingSong()), 44100, 7, {}},
-                                   {BuildModule(AsAhx(BusySong(4))), 22050, 882, {}},
-                                   {BuildModule(NoiseSong()), 8000, 4096, {}}};
+    const struct { std::vector<uint8_t> module; uint32_t sampleRate, requestFrames; } jobs[] = {
+        {BuildModule(BusySong(16)), 48000, 1000}, {BuildModule(RingSong()), 44100, 7},
+        {BuildModule(AsAhx(BusySong(4))), 22050, 882}, {BuildModule(NoiseSong()), 8000, 4096}};
+    const auto play = [&](size_t i) {
+        return PlayPlayer(jobs[i].module, jobs[i].sampleRate, jobs[i].requestFrames);
+    };
     // Together first: these are the process's first opens, so they also race to build the tables.
-    std::vector<std::thread> threads;
-    std::latch startTogether(static_cast<std::ptrdiff_t>(jobs.size()));
-    for (PlayerJob& job : jobs) {
-        threads.emplace_back([&job, &startTogether] {
-            startTogether.arrive_and_wait();
-            PlayPlayer(&job);
-        });
-    }
-    for (std::thread& thread : threads) thread.join();
-    for (PlayerJob& job : jobs) {
-        const Samples together = job.delivered;
-        PlayPlayer(&job);
-        EXPECT_EQ(together, job.delivered) << "at " << job.sampleRate << " Hz";
+    const std::vector<Samples> together = Together(std::size(jobs), play);
+    for (size_t i = 0; i < std::size(jobs); ++i) {
+        EXPECT_EQ(together[i], play(i)) << "at " << jobs[i].sampleRate << " Hz";
     }
 }
 
