@@ -56,6 +56,10 @@ Loudness MeasureSong(ahx_player* player, uint32_t song) {
 
 ModuleSummary Summarise(const ModuleFile& module, bool loudness) {
     const PlayerPtr player = OpenModule(module, 0, kInfoRate);
+    // Loudness is of what render writes by default, which plays AHX modules in its own stereo mode;
+    // the rest of the summary reads the module at stereo mode 0.
+    const PlayerPtr heard = loudness && IsAhx(module) ? OpenModule(module, StereoModeOf(SongOptions{}), kInfoRate)
+                                                      : PlayerPtr{};
     const ahx_info& info = *ahx_get_info(player.get());
     ModuleSummary s;
     s.file = module.displayName;
@@ -76,7 +80,7 @@ ModuleSummary Summarise(const ModuleFile& module, bool loudness) {
         ahx_summarise_song(player.get(), song, &summary.course);
         ahx_get_song_start(player.get(), song, &summary.startPosition);
         ahx_measure_song(player.get(), song, 1, &summary.length);
-        if (loudness) summary.loudness = MeasureSong(player.get(), song);
+        if (loudness) summary.loudness = MeasureSong(heard ? heard.get() : player.get(), song);
         s.songs.push_back(summary);
     }
     for (uint32_t i = 1; i <= info.instruments; ++i) s.instrumentNames.push_back(TitleText(ahx_instrument_name(player.get(), i)));
@@ -119,7 +123,8 @@ void PrintText(const ModuleSummary& s, std::ostream& out) {
     out << "  tracks        " << s.tracks << '\n';
     out << "  speed         " << s.speedHz << " Hz\n";
     if (s.ahx) {
-        out << "  stereo mode   none in the file (render --stereo chooses; 0 by default)\n";
+        out << "  stereo mode   none in the file (render and play use " << StereoModeOf(SongOptions{})
+            << " unless --stereo says otherwise)\n";
         out << "  mix gain      " << s.mixGainPercent << " % at stereo mode 0\n";
     } else {
         out << "  stereo mode   " << s.stereoMode << '\n';
