@@ -91,7 +91,7 @@ TEST(LibraryResults, ProbeTellsFormatAndVersion) {
                                                     {ModuleFormat::kHvl, 1, AHX_FORMAT_HVL},
                                                     {ModuleFormat::kAhx, 0, AHX_FORMAT_AHX},
                                                     {ModuleFormat::kAhx, 2, AHX_FORMAT_AHX}}) {
-        const auto bytes = Built(format, [&](auto& s) { s.version = static_cast<uint8_t>(version); });
+        const auto bytes = Built(format, [v = static_cast<uint8_t>(version)](auto& s) { s.version = v; });
         ahx_probe_info info{};
         ASSERT_EQ(ahx_probe(bytes.data(), bytes.size(), &info), AHX_OK);
         EXPECT_EQ(std::make_tuple(info.format, info.version), std::make_tuple(expected, uint32_t(version)));
