@@ -10,22 +10,7 @@
 # landing on one side only. Each probe run itself reports the median of 7 repetitions.
 set -euo pipefail
 
-revision=${1:?usage: compare_revisions.sh REVISION [ROUNDS]}
-rounds=${2:-5}
-if [ "$rounds" -lt 5 ]; then
-  echo "compare_revisions.sh: use at least 5 rounds" >&2
-  exit 1
-fi
-jobs=${JOBS:-2}
-tree=$(git rev-parse --show-toplevel)
-work=$(mktemp -d)
-cleanup() {
-  git -C "$tree" worktree remove --force "$work/old" >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-git -C "$tree" worktree add --detach --quiet "$work/old" "$revision"
+. "$(dirname "$0")/revision_worktree.sh"
 
 # side source-folder: engine, plug-in and stand-in host from that tree, then the probe against them.
 build_side() {

@@ -12,20 +12,7 @@
 # filter, an independent EBU R128 meter, when ffmpeg is installed.
 set -euo pipefail
 
-revision=${1:?usage: compare_tool.sh REVISION [ROUNDS]}
-rounds=${2:-5}
-if [ "$rounds" -lt 5 ]; then
-  echo "compare_tool.sh: use at least 5 rounds" >&2
-  exit 1
-fi
-jobs=${JOBS:-2}
-tree=$(git rev-parse --show-toplevel)
-work=$(mktemp -d)
-cleanup() {
-  git -C "$tree" worktree remove --force "$work/old" >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/revision_worktree.sh"
 
 build_tool() {  # source build-folder log targets...
   local source=$1 build=$2 log=$3
@@ -37,7 +24,6 @@ build_tool() {  # source build-folder log targets...
   fi
 }
 echo "building $revision and this tree..." >&2
-git -C "$tree" worktree add --detach --quiet "$work/old" "$revision"
 build_tool "$work/old" "$work/build-old" "$work/build-old.log" ahx
 if [ -n "${NEW_BUILD:-}" ]; then
   new_build=$(cd "$NEW_BUILD" && pwd)

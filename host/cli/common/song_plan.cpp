@@ -11,16 +11,9 @@ SongPlan PlanSong(ahx_player* player, uint32_t song, const SongOptions& options,
     plan.startFrame = FramesOf(options.startSeconds, sampleRate);
     ahx_length once{};
     if (!options.seconds || passes) ahx_measure_song(player, song, options.loops, &once);
-    ahx_song_summary summary{};
-    // When playing, a song held by a tempo of 0 ends there, however many times it was asked to
-    // repeat, and has nothing to repeat when looped; the length measured runs on to the cap.
-    if (passes && once.ends == 0 && ahx_summarise_song(player, song, &summary) == AHX_OK &&
-        summary.end == AHX_SONG_STOPS) {
-        plan.endsByItself = true;
-        plan.endFrame = options.seconds ? plan.startFrame + FramesOf(*options.seconds, sampleRate) : summary.frames;
-        return plan;
-    }
-    if (passes) {
+    // A song held by a tempo of 0 measures to where it stops, however many times it was asked to
+    // repeat, and has nothing to repeat when looped.
+    if (passes && once.end != AHX_SONG_STOPS) {
         ahx_length further{};
         ahx_measure_song(player, song, options.loops + 1, &further);
         plan.passFrames = once.ends != 0 ? further.frames - once.frames : once.frames;
