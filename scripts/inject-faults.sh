@@ -44,7 +44,7 @@ loader-undefined-instrument @@ loader @@ step.instrument > tune->instrumentCount
 replay-fine-slide-sign @@ replay @@ voice->periodOffset - x @@ voice->periodOffset + x
 replay-master-volume @@ replay @@ param - 0x50 @@ param - 0x4F
 replay-note-cut-bound @@ replay @@ ticks >= tune->tempo @@ ticks > tune->tempo
-replay-held-transpose-version @@ replay @@ x == 1 && tune->formatVersion != 0 @@ x == 1
+replay-held-transpose-version @@ replay @@ x == 1 && tune->formatVersion != 0 @@ x == 1 && tune->formatVersion != 9
 replay-track-break-row @@ replay @@ step < tune->trackLength ? step : 0 @@ step < tune->trackLength ? step + 1 : 0
 replay-next-track-wrap @@ replay @@ tune->positionCount ? 0 : tune->positionIndex + 1 @@ tune->positionCount ? tune->positionIndex : tune->positionIndex + 1
 replay-vibrato-shift @@ replay @@ (sine * voice->vibratoDepth) >> 7 @@ (sine * voice->vibratoDepth) >> 6
@@ -61,7 +61,7 @@ lib-restart-frame-reset @@ lib @@     player->frame = 0;
 lib-float-scale @@ lib @@ kFullScale = 32768.0f @@ kFullScale = 32767.0f
 lib-loops-count @@ lib @@ ++endsSeen == loops @@ ++endsSeen == loops + 1
 lib-stereo-mode-range @@ lib @@ stereo_mode) < kStereoModeCount @@ stereo_mode) <= kStereoModeCount
-lib-keyframe-step-wait @@ lib @@ tune.positionIndex, tune.stepWait, @@ tune.positionIndex, tune.stepIndex,
+lib-keyframe-last-span @@ lib @@ std::memcpy(snapshot, static_cast<const uint8_t*>(record) + spans.start[i], spans.bytes[i]); @@ if (i < 2) std::memcpy(snapshot, static_cast<const uint8_t*>(record) + spans.start[i], spans.bytes[i]);
 lib-voice-mask @@ lib @@ mask & kAllVoices @@ mask & kAllVoices & ~1u
 plugin-length-seconds @@ plugin @@ wholeSeconds * int64_t{kOutputFrequency} @@ (wholeSeconds + 1) * int64_t{kOutputFrequency}
 plugin-song-count @@ plugin @@ info->songCount = stream->tune->subsongCount + 1 @@ info->songCount = stream->tune->subsongCount
@@ -69,7 +69,7 @@ tool-check-exit @@ host @@ findings ? kExitFindings : kExitSuccess @@ findings ?
 tool-info-json-field @@ host @@ \"restartPosition\": @@ \"restart\":
 tool-info-exit @@ host @@ allGood ? kExitSuccess : kExitFileError @@ allGood ? kExitSuccess : kExitSuccess
 tool-stem-name @@ host @@ "-ch" + std::to_string(channel) @@ "-ch" + std::to_string(channel + 1)
-tool-song-name @@ host @@ "-song" + std::to_string(*songOfAll) @@ "-s" + std::to_string(*songOfAll)
+tool-song-name @@ host @@ "-song" + std::to_string(SongNumber(*songOfAll)) @@ "-s" + std::to_string(SongNumber(*songOfAll))
 web-sample-rate-field @@ web @@ sampleRate >>> 0, true); @@ sampleRate >>> 1, true);
 web-select-song @@ web @@ ahx_select_song(this.#handle, song >>> 0) @@ ahx_select_song(this.#handle, 0)
 tool-play-interrupted @@ host @@ if (end == PlayEnd::kInterrupted) return kExitInterrupted; @@ if (end == PlayEnd::kInterrupted) return kExitSuccess;
