@@ -1,6 +1,6 @@
 // What the web player's tests share: where the built parts are, the modules they open (written by
 // the project's module builder), and renders by the native ahx tool to compare with.
-import { execFileSync, spawn } from 'node:child_process';
+import { execFileSync } from 'node:child_process';
 import { mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
@@ -32,10 +32,6 @@ export function nativeRender(file, { song = 0, rate = 44100, stereo = 0 } = {}) 
     const args = ['render', file, '--song', String(song + 1), '--rate', String(rate), '--stereo', String(stereo), '-o', '-'];
     const bytes = execFileSync(tool, args, { maxBuffer: 1 << 28, stdio: ['ignore', 'pipe', 'pipe'] });
     return new Int16Array(bytes.buffer, bytes.byteOffset, bytes.byteLength / 2);
-}
-
-export function nativeInfo(file) {
-    return JSON.parse(execFileSync(tool, ['info', '--json', file], { encoding: 'utf8' }));
 }
 
 // Where two sample arrays first differ, in frames, or null when they are equal; a failure then
@@ -81,18 +77,10 @@ export async function startSoundServer() {
     mkdirSync(path.join(folder, 'runtime'), { mode: 0o700 });
     writeFileSync(path.join(folder, 'server.pa'), 'load-module module-native-protocol-unix\n');
     const env = { ...process.env, HOME: path.join(folder, 'home'), XDG_RUNTIME_DIR: path.join(folder, 'runtime') };
-    const server = spawn('pulseaudio', ['--daemonize=no', '--exit-idle-time=-1', '-n', '--system=no',
+    // Daemonized, the server answers once it is ready; --kill ends this one (the environment finds it).
+    execFileSync('pulseaudio', ['--daemonize=yes', '--exit-idle-time=-1', '-n', '--system=no',
         `--file=${path.join(folder, 'server.pa')}`], { env, stdio: 'ignore' });
     const pactl = (...args) => execFileSync('pactl', args, { env, stdio: 'ignore' });
-    for (let tries = 0; ; tries++) {
-        try {
-            pactl('info');
-            break;
-        } catch (error) {
-            if (tries === 100 || server.exitCode !== null) throw new Error('PulseAudio did not start', { cause: error });
-            await new Promise((resolve) => setTimeout(resolve, 100));
-        }
-    }
     const plug = () => {
         pactl('load-module', 'module-null-sink', 'sink_name=speakers');
         pactl('set-default-sink', 'speakers');
@@ -103,7 +91,7 @@ export async function startSoundServer() {
         plug,
         unplug: () => pactl('unload-module', 'module-null-sink'),
         stop: () => {
-            server.kill();
+            execFileSync('pulseaudio', ['--kill'], { env, stdio: 'ignore' });
             rmSync(folder, { recursive: true, force: true });
         },
     };
