@@ -3,17 +3,11 @@
 // Every call must answer a documented result, leave the player as documented on failure, and keep
 // the promises that can be checked from outside: frame counts, f32 equal to s16 / 32768, a seek
 // landing where rendering through lands, the state a display reads within its ranges.
-//
-// Input layout (FuzzedDataProvider): numbers from the end, the module from the front; the last
-// four bytes, least significant first, give the module's length.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <algorithm>
-#include <iterator>
 #include <vector>
 
 #include "ahx/ahx.h"
-#include "fuzz/contract.h"
+#include "fuzz/harness.h"
 #include "tests/support/library_render.h"
 
 namespace {
@@ -33,11 +27,11 @@ bool IsResult(ahx_result result) {
 ahx_settings AnySettings(FuzzedDataProvider& input) {
     ahx_settings settings{};
     if (input.ConsumeBool()) {
-        settings.sample_rate = kCommonRatesHz[input.ConsumeIntegralInRange<size_t>(0, std::size(kCommonRatesHz) - 1)];
-        settings.stereo_mode = input.ConsumeIntegralInRange<int32_t>(0, 4);
+        settings.sample_rate = OneOf(input, kCommonRatesHz);
+        settings.stereo_mode = In<int32_t>(input, 0, 4);
     } else {
-        settings.sample_rate = input.ConsumeIntegral<uint32_t>();
-        settings.stereo_mode = input.ConsumeIntegral<int32_t>();
+        settings.sample_rate = Any<uint32_t>(input);
+        settings.stereo_mode = Any<int32_t>(input);
     }
     return settings;
 }
@@ -73,9 +67,9 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
     uint32_t measures = 0;
     for (uint32_t call = 0; call < kMaxCalls && input.remaining_bytes() > 0; ++call) {
         const ahx_state before = StateOf(player);
-        switch (input.ConsumeIntegralInRange<int>(0, 11)) {
+        switch (In(input, 0, 11)) {
             case 0: {  // s16, then the same frames again as f32 after seeking back
-                const uint32_t frames = input.ConsumeIntegralInRange<uint32_t>(0, kMaxFramesPerCall);
+                const uint32_t frames = In(input, 0u, kMaxFramesPerCall);
                 std::vector<int16_t> s16(2 * size_t{frames});
                 Require(ahx_render_s16(player, s16.data(), frames) == AHX_OK, "s16 renders");
                 Require(StateOf(player).frame == before.frame + frames, "a render moves on by its frames");
@@ -88,8 +82,8 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
                 break;
             }
             case 1: {  // seek forwards, and compare with rendering through
-                const uint64_t ahead = input.ConsumeIntegralInRange<uint32_t>(0, kMaxFramesPerCall);
-                const uint32_t frames = input.ConsumeIntegralInRange<uint32_t>(1, 2048);
+                const uint64_t ahead = In(input, 0u, kMaxFramesPerCall);
+                const uint32_t frames = In(input, 1u, 2048u);
                 std::vector<int16_t> through(2 * (ahead + frames)), seeked(2 * size_t{frames});
                 Require(ahx_render_s16(player, through.data(), ahead + frames) == AHX_OK, "renders");
                 Require(ahx_seek(player, before.frame + ahead) == AHX_OK, "a seek succeeds");
@@ -99,14 +93,12 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
                 break;
             }
             case 2: {
-                const uint64_t rate = info.sample_rate;
-                const uint64_t frame = input.ConsumeIntegralInRange<uint64_t>(0, rate * kMaxSeekSeconds);
+                const uint64_t frame = In<uint64_t>(input, 0, uint64_t{info.sample_rate} * kMaxSeekSeconds);
                 Require(ahx_seek(player, frame) == AHX_OK && StateOf(player).frame == frame, "a seek goes to its frame");
                 break;
             }
             case 3: {
-                const uint32_t song = input.ConsumeBool() ? input.ConsumeIntegral<uint32_t>()
-                                                          : input.ConsumeIntegralInRange<uint32_t>(0, 4);
+                const uint32_t song = MostlyIn(input, 0u, 4u);
                 const ahx_result result = ahx_select_song(player, song);
                 if (song <= info.subsongs) {
                     Require(result == AHX_OK && StateOf(player).song == song && StateOf(player).frame == 0,
@@ -118,27 +110,27 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
                 break;
             }
             case 4: {
-                const uint32_t frames = input.ConsumeIntegralInRange<uint32_t>(0, kMaxFramesPerCall / 4);
+                const uint32_t frames = In(input, 0u, kMaxFramesPerCall / 4);
                 std::vector<std::vector<int16_t>> stems(info.channels, std::vector<int16_t>(2 * size_t{frames}));
                 std::vector<int16_t*> pointers;
                 for (auto& stem : stems) pointers.push_back(stem.data());
-                const bool dropOne = frames > 0 && input.ConsumeIntegralInRange<int>(0, 7) == 0;
-                if (dropOne) pointers[input.ConsumeIntegralInRange<size_t>(0, pointers.size() - 1)] = nullptr;
+                const bool dropOne = frames > 0 && In(input, 0, 7) == 0;
+                if (dropOne) pointers[In<size_t>(input, 0, pointers.size() - 1)] = nullptr;
                 const ahx_result result = ahx_render_stems_s16(player, pointers.data(), frames);
                 Require(result == (dropOne ? AHX_ERROR_INVALID_ARGUMENT : AHX_OK), "stems need every channel's buffer");
                 break;
             }
             case 5:
-                Require(ahx_set_voice_mask(player, input.ConsumeIntegral<uint32_t>()) == AHX_OK, "any mask is taken");
+                Require(ahx_set_voice_mask(player, Any<uint32_t>(input)) == AHX_OK, "any mask is taken");
                 Require((StateOf(player).voice_mask >> info.channels) == 0, "mask bits past the channels are ignored");
                 break;
             case 6:
-                Require(ahx_set_metering(player, input.ConsumeIntegral<int>()) == AHX_OK, "metering switches");
+                Require(ahx_set_metering(player, Any<int>(input)) == AHX_OK, "metering switches");
                 break;
             case 7: {
                 if (measures++ == kMaxMeasures) break;  // see kMaxMeasures
-                const uint32_t song = input.ConsumeIntegralInRange<uint32_t>(0, info.subsongs + 1);
-                const uint32_t loops = input.ConsumeIntegralInRange<uint32_t>(0, kMaxLoops);
+                const uint32_t song = In(input, 0u, info.subsongs + 1);
+                const uint32_t loops = In(input, 0u, kMaxLoops);
                 ahx_length length{};
                 const ahx_result result = ahx_measure_song(player, song, loops, &length);
                 const ahx_result expected =
@@ -156,8 +148,8 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
             }
             case 8: {
                 ahx_step step;
-                const uint32_t track = input.ConsumeIntegralInRange<uint32_t>(0, 300);
-                const uint32_t row = input.ConsumeIntegralInRange<uint32_t>(0, 70);
+                const uint32_t track = In(input, 0u, 300u);
+                const uint32_t row = In(input, 0u, 70u);
                 const ahx_result result = ahx_get_step(player, track, row, &step);
                 Require(result == ((track <= 255 && row < info.track_length) ? AHX_OK : AHX_ERROR_INVALID_ARGUMENT),
                         "steps of tracks 0 to 255 and rows below the track length");
@@ -166,11 +158,11 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
             }
             case 9: {
                 ahx_position position;
-                const uint32_t index = input.ConsumeIntegralInRange<uint32_t>(0, info.positions + 1);
+                const uint32_t index = In(input, 0u, info.positions + 1);
                 Require(ahx_get_position(player, index, &position) == (index < info.positions ? AHX_OK : AHX_ERROR_INVALID_ARGUMENT),
                         "positions 0 to positions - 1");
                 uint32_t start = 0;
-                const uint32_t song = input.ConsumeIntegralInRange<uint32_t>(0, info.subsongs + 1);
+                const uint32_t song = In(input, 0u, info.subsongs + 1);
                 const ahx_result result = ahx_get_song_start(player, song, &start);
                 Require(song <= info.subsongs ? result == AHX_OK && (info.positions == 0 || start < info.positions)
                                               : result != AHX_OK,
@@ -178,7 +170,7 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
                 break;
             }
             case 10: {
-                const uint32_t instrument = input.ConsumeIntegralInRange<uint32_t>(0, info.instruments + 1);
+                const uint32_t instrument = In(input, 0u, info.instruments + 1);
                 const char* name = ahx_instrument_name(player, instrument);
                 Require((name != nullptr) == (instrument >= 1 && instrument <= info.instruments), "names of 1 to instruments");
                 break;
@@ -200,15 +192,15 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    const std::vector<uint8_t> module = input.ConsumeBytes<uint8_t>(input.ConsumeIntegral<uint32_t>());
+    const std::vector<uint8_t> module = TakeFile(input);
 
     ahx_probe_info probe{};
     const ahx_result probed = ahx_probe(module.data(), module.size(), &probe);
     Require(IsResult(probed) && probed != AHX_ERROR_OUT_OF_MEMORY, "a probe allocates nothing");
-    Require(ahx_result_text(static_cast<ahx_result>(input.ConsumeIntegral<int>())) != nullptr, "every result has a text");
+    Require(ahx_result_text(static_cast<ahx_result>(Any<int>(input))) != nullptr, "every result has a text");
 
     const ahx_settings settings = AnySettings(input);
-    const bool noSettings = input.ConsumeIntegralInRange<int>(0, 7) == 0;
+    const bool noSettings = In(input, 0, 7) == 0;
     ahx_player* opened = reinterpret_cast<ahx_player*>(1);  // must be overwritten either way
     const ahx_result result = ahx_open(module.data(), module.size(), noSettings ? nullptr : &settings, &opened);
     Require(IsResult(result), "open answers a documented result");

@@ -4,20 +4,13 @@
 // to anywhere, the playing-time command with any double, closes. After every call the host contract
 // must hold: counts never above what was asked, the end flag and the length as the playing time
 // gives them, no file left open; libFuzzer's leak check sees anything the plug-in keeps.
-//
-// Input layout (FuzzedDataProvider): numbers are taken from the end, the file from the front; the
-// last four bytes, least significant first, give the file's length.
-#include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <string>
-#include <vector>
 
-#include "fuzz/contract.h"
+#include "fuzz/harness.h"
 #include "host/kestrel/plugin_loader.h"
 #include "host/kestrel/stand_in_host.h"
 
@@ -61,24 +54,22 @@ struct PlayingTime {
 };
 
 double AnyTime(FuzzedDataProvider& input) {
-    static const double kSpecial[] = {std::numeric_limits<double>::quiet_NaN(),
-                                      std::numeric_limits<double>::infinity(),
-                                      -std::numeric_limits<double>::infinity(),
-                                      -0.0, 999.0, 1000.0, 2999.999, 2147483647.9, 2147483648.0,
-                                      -2147483648.5, -2147483649.0, 97408000.0, 1e300, -1e300,
-                                      std::numeric_limits<double>::denorm_min()};
-    switch (input.ConsumeIntegralInRange<int>(0, 2)) {
-        case 0: return kSpecial[input.ConsumeIntegralInRange<size_t>(0, std::size(kSpecial) - 1)];
-        case 1: return input.ConsumeIntegralInRange<int32_t>(-2000, 10000);  // short streams end soon
+    using Double = std::numeric_limits<double>;
+    static const double kSpecial[] = {Double::quiet_NaN(), Double::infinity(), -Double::infinity(), -0.0, 999.0, 1000.0,
+                                      2999.999, 2147483647.9, 2147483648.0, -2147483648.5, -2147483649.0, 97408000.0,
+                                      1e300, -1e300, Double::denorm_min()};
+    switch (In(input, 0, 2)) {
+        case 0: return OneOf(input, kSpecial);
+        case 1: return In(input, -2000, 10000);  // short streams end soon
         default: return input.ConsumeFloatingPoint<double>();
     }
 }
 
 uint32_t AnyFrameCount(FuzzedDataProvider& input) {
-    switch (input.ConsumeIntegralInRange<int>(0, 2)) {
-        case 0: return input.ConsumeIntegralInRange<uint32_t>(0, 3);
-        case 1: return input.ConsumeIntegralInRange<uint32_t>(876, 886);  // around one chunk
-        default: return input.ConsumeIntegralInRange<uint32_t>(0, kMaxFramesWanted);
+    switch (In(input, 0, 2)) {
+        case 0: return In(input, 0u, 3u);
+        case 1: return In(input, 876u, 886u);  // around one chunk
+        default: return In(input, 0u, kMaxFramesWanted);
     }
 }
 
@@ -89,20 +80,20 @@ int32_t SetPlayingTime(double milliseconds) {
 
 void StartHost(FuzzedDataProvider& input) {
     // A describe-only start changes the host version the plug-in honours and keeps the host.
-    PluginInfo info = HostPluginInfo(input.ConsumeIntegralInRange<int32_t>(4, 7), input.ConsumeIntegralInRange<int32_t>(0, 5));
+    PluginInfo info = HostPluginInfo(In(input, 4, 7), In(input, 0, 5));
     Require(plugin.initPlugin(&info, nullptr) == 1, "a describe-only start succeeds");
 }
 
 void Open(FuzzedDataProvider& input, const PlayingTime& time, std::vector<OpenedStream>& streams) {
     KestrelHost& host = Kestrel();
-    host.faults.shortReadAtCall = input.ConsumeBool() ? host.readCalls + input.ConsumeIntegralInRange<uint32_t>(1, 3) : 0;
-    host.faults.failSeekAtCall = input.ConsumeBool() ? host.seekCalls + input.ConsumeIntegralInRange<uint32_t>(1, 2) : 0;
+    host.faults.shortReadAtCall = input.ConsumeBool() ? host.readCalls + In(input, 1u, 3u) : 0;
+    host.faults.failSeekAtCall = input.ConsumeBool() ? host.seekCalls + In(input, 1u, 2u) : 0;
     StreamOpenInfo info = {};
-    const uint32_t callerFlags = input.ConsumeIntegral<uint32_t>();
+    const uint32_t callerFlags = Any<uint32_t>(input);
     info.flags = callerFlags;
-    info.subsong = input.ConsumeBool() ? input.ConsumeIntegral<int32_t>() : input.ConsumeIntegralInRange<int32_t>(0, 5);
-    info.openTag = input.ConsumeBool() ? input.ConsumeIntegral<uint32_t>() : 0;
-    const bool missingFile = input.ConsumeIntegralInRange<int>(0, 15) == 0;
+    info.subsong = MostlyIn(input, 0, 5);
+    info.openTag = input.ConsumeBool() ? Any<uint32_t>(input) : 0;
+    const bool missingFile = In(input, 0, 15) == 0;
     void* handle = plugin.openStream(missingFile ? "/nonexistent/ahx-fuzz" : modulePath.c_str(), &info);
     host.faults = {0, 0};
     Require(host.openFiles == 0, "an open leaves no file open");
@@ -132,7 +123,7 @@ void Pull(FuzzedDataProvider& input, OpenedStream& stream) {
 }
 
 void Seek(FuzzedDataProvider& input, OpenedStream& stream) {
-    const uint32_t position = input.ConsumeBool() ? 0 : input.ConsumeIntegral<uint32_t>();
+    const uint32_t position = input.ConsumeBool() ? 0 : Any<uint32_t>(input);
     plugin.seekStream(stream.handle, position);
     if (position == 0) stream.deliveredFrames = 0;  // other positions are ignored
     Require(Kestrel().openFiles == 0, "a rewind opens no file");
@@ -156,8 +147,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > kMaxFileBytes) return 0;  // keep iterations fast
     FuzzedDataProvider input(data, size);
-    // Four bytes of length (more than is left takes it all), so that seeds can say it plainly.
-    const std::vector<uint8_t> file = input.ConsumeBytes<uint8_t>(input.ConsumeIntegral<uint32_t>());
+    const std::vector<uint8_t> file = TakeFile(input);
     std::FILE* out = std::fopen(modulePath.c_str(), "wb");
     Require(out != nullptr && std::fwrite(file.data(), 1, file.size(), out) == file.size() && std::fclose(out) == 0,
             "the fuzz input is written to a file");
@@ -167,8 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     StartHost(input);
     std::vector<OpenedStream> streams;
     for (uint32_t call = 0; call < kMaxCalls && input.remaining_bytes() > 0; ++call) {
-        const int what = input.ConsumeIntegralInRange<int>(0, 7);
-        OpenedStream* stream = streams.empty() ? nullptr : &streams[input.ConsumeIntegralInRange<size_t>(0, streams.size() - 1)];
+        const int what = In(input, 0, 7);
+        OpenedStream* stream = streams.empty() ? nullptr : &streams[In<size_t>(input, 0, streams.size() - 1)];
         switch (what) {
             case 0: Open(input, time, streams); break;
             case 1: case 2: if (stream) Pull(input, *stream); break;
