@@ -157,10 +157,8 @@ Samples RenderThroughLibrary(ahx_player* player, size_t frames, const std::vecto
 // The library plays what the engine plays, in any request sizes, and a seek lands where rendering
 // through would have arrived.
 void CheckLibrary(const std::vector<uint8_t>& module, const RenderPlan& plan, uint32_t song, const Samples& whole) {
-    const ahx_settings settings{plan.mixFrequency, plan.stereoMode};
-    ahx_player* opened = nullptr;
-    Require(ahx_open(module.data(), module.size(), &settings, &opened) == AHX_OK, "the library opens the module");
-    PlayerPtr player(opened);
+    const PlayerPtr player = OpenPlayer(module, plan.mixFrequency, plan.stereoMode);
+    Require(player != nullptr, "the library opens the module");
     Require(ahx_select_song(player.get(), song) == AHX_OK, "the library starts every counted song");
     const size_t frames = whole.size() / 2;
     Require(RenderThroughLibrary(player.get(), frames, plan.pieceFrames) == whole,
