@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ std::string RowName(const ::testing::TestParamInfo<Row>& info) {
     }
     return name;
 }
+
+namespace {
+// Rows print as their names in test listings and failures.
+template <typename Row, typename = decltype(Row::name)>
+std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
+}  // namespace
 
 // A reader of one value of a voice, for tables.
 using Read = std::function<int32_t(const Voice&)>;
