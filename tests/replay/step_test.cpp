@@ -45,6 +45,7 @@ const struct CommandRow { const char* name; bool list; std::vector<std::pair<uin
     {"filter 0x41 is position 1", !L, {{0x4, 0x41}}, filter, {1, 20}},
     {"filter 0x7F is position 63", !L, {{0x4, 0x7F}}, filter, {63, 20}},
     {"filter 0x80 ignored", !L, {{0x4, 0x80}}, filter, {5, 20}},
+    {"filter 0x00 ignored", !L, {{0x4, 0x00}}, filter, {5, 20}},
     {"fine slide up wraps at 16 bits", !L, {{0xE, 0x11}}, FIELDS(v.periodOffset), {32767}},
     {"fine volume up stops at 64", !L, {{0xE, 0xAF}, {0xE, 0xAF}, {0xE, 0xAF}}, volumes, {64, 10, 10}},
     {"fine volume down stops at 0", !L, {{0xE, 0xBF}, {0xE, 0xBF}, {0xE, 0xBF}}, volumes, {0, 10, 10}},
