@@ -3,9 +3,12 @@
 // four voices in use, all 16 in their reset state, and the test's own instruments.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "loader/tune.h"
@@ -16,6 +19,23 @@ inline Step MakeStep(uint8_t note, uint8_t instrument = 0, uint8_t command1 = 0,
                      uint8_t command2 = 0, uint8_t param2 = 0) {
     return Step{note, instrument, command1, param1, command2, param2};
 }
+
+// A table row's test name: its name with each run of characters other than letters and digits made one '_'.
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+    std::string name;
+    for (const char c : std::string(info.param.name)) {
+        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+        else if (!name.empty() && name.back() != '_') name += '_';
+    }
+    return name;
+}
+
+namespace {
+// Rows print as their names in test listings and failures.
+template <typename Row, typename = decltype(Row::name)>
+std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
+}  // namespace
 
 // A reader of one value of a voice, for tables.
 using Read = std::function<int32_t(const Voice&)>;

@@ -100,28 +100,38 @@ TEST_F(PlayTickTest, EmptyPositionListPlaysSilenceButStillRunsTheVoices) {
 
 // Voice 0's note after every n-th tick; commands stand in step 0 of position 0 for voices 0 and 1.
 // With tempo t, steps are processed on ticks 1, t + 1, 2t + 1, ...
-TEST_F(PlayTickTest, StepTimingAndPositionChanges) {
-    const struct { const char* what; Step voice0, voice1; uint32_t every; std::vector<int32_t> notes; } cases[] = {
-        {"tempo 1: run through, then loop at the restart position", MakeStep(0, 0, 0xF, 1), MakeStep(0), 1,
-         {1, 2, 11, 12, 21, 22, 11}},
-        {"tempo 3, set in the step it times", MakeStep(0, 0, 0xF, 3), MakeStep(0), 1, {1, 1, 1, 2, 2, 2, 11}},
-        {"a jump lands when its step ends, 9 ticks on", MakeStep(0, 0, 0xB, 2, 0xF, 9), MakeStep(0), 3, {1, 1, 1, 21}},
-        {"break into step 1 of the next position", MakeStep(0, 0, 0xD, 0x01), MakeStep(0), 6, {1, 12}},
-        {"jump exactly to positionCount restarts", MakeStep(0, 0, 0xB, 0x03), MakeStep(0), 6, {1, 11}},
-        // 999 * 100 + 99 = 99999, which wraps to -31073 in 16 bits.
-        {"negative target restarts", MakeStep(0, 0, 0x0, 0x09, 0xB, 0x99), MakeStep(0, 0, 0xB, 0x99), 6, {1, 11, 12}},
-        // Break sets next position 1 and step 1; the jump makes it 1 * 100 + 2, beyond the list.
-        {"break then jump by a higher voice", MakeStep(0, 0, 0xD, 0x01), MakeStep(0, 0, 0xB, 0x02), 6, {1, 12, 21}},
-    };
-    for (const auto& c : cases) {
-        SetUp();
-        ThreePositions();
-        tune->tracks[1].steps[0] = c.voice0;
-        tune->tracks[1].steps[0].note = 1;
-        positions[0].track[1] = 4;
-        tune->tracks[4].steps[0] = c.voice1;
-        EXPECT_EQ(TrackNotes(c.every * static_cast<uint32_t>(c.notes.size()), c.every), c.notes) << c.what;
-    }
+const struct TimingRow { const char* name; Step voice0, voice1; uint32_t every; std::vector<int32_t> notes; }
+    kTimingRows[] = {
+    {"tempo 1: run through, then loop at the restart position", MakeStep(0, 0, 0xF, 1), MakeStep(0), 1,
+     {1, 2, 11, 12, 21, 22, 11}},
+    {"tempo 3, set in the step it times", MakeStep(0, 0, 0xF, 3), MakeStep(0), 1, {1, 1, 1, 2, 2, 2, 11}},
+    {"a jump lands when its step ends, 9 ticks on", MakeStep(0, 0, 0xB, 2, 0xF, 9), MakeStep(0), 3, {1, 1, 1, 21}},
+    {"jump exactly to positionCount restarts", MakeStep(0, 0, 0xB, 0x03), MakeStep(0), 6, {1, 11}},
+    // 999 * 100 + 99 = 99999, which wraps to -31073 in 16 bits.
+    {"negative target restarts", MakeStep(0, 0, 0x0, 0x09, 0xB, 0x99), MakeStep(0, 0, 0xB, 0x99), 6, {1, 11, 12}},
+    // Break sets next position 1 and step 1; the jump makes it 1 * 100 + 2, beyond the list.
+    {"break then jump by a higher voice", MakeStep(0, 0, 0xD, 0x01), MakeStep(0, 0, 0xB, 0x02), 6, {1, 12, 21}},
+};
+
+class TimingTest : public PlayTickTest, public ::testing::WithParamInterface<TimingRow> {};
+
+TEST_P(TimingTest, Notes) {
+    const TimingRow& c = GetParam();
+    ThreePositions();
+    tune->tracks[1].steps[0] = c.voice0;
+    tune->tracks[1].steps[0].note = 1;
+    positions[0].track[1] = 4;
+    tune->tracks[4].steps[0] = c.voice1;
+    EXPECT_EQ(TrackNotes(c.every * static_cast<uint32_t>(c.notes.size()), c.every), c.notes);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, TimingTest, ::testing::ValuesIn(kTimingRows), RowName<TimingRow>);
+
+// A break lands on its step; a jump from there starts the next position at step 0 again.
+TEST_F(PlayTickTest, BreakThenJumpFromTheStepLandedOn) {
+    ThreePositions();
+    tune->tracks[1].steps[0] = MakeStep(1, 0, 0xD, 0x01);
+    tune->tracks[2].steps[1] = MakeStep(12, 0, 0xB, 0x02);
+    EXPECT_EQ(TrackNotes(18, 6), std::vector<int32_t>({1, 12, 21}));
 }
 
 // Each voice loads its track and transpose on a new position's first step tick, and the next position's track
