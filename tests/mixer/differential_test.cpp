@@ -1,13 +1,16 @@
-// The mixer against a plain, frame-by-frame reference written from the mixing rules, over thousands of
-// random voice states; and whole songs decoded by the engine against the replay's own ticks with the
-// buffer copies and the mix done by the reference. Every output byte and every position must match.
+// The mixing rules on hand-set voices with values worked out by hand (sample arithmetic, ring
+// modulation, saturation, buffer wrap), for the mixer and for a plain, frame-by-frame reference written
+// from the same rules; then the mixer against that reference over thousands of random voice states,
+// and whole songs decoded by the engine against the replay's own ticks with the buffer copies and the
+// mix done by the reference. Every output byte and every position must match.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
+#include <utility>
+#include <tuple>
 #include <vector>
 
 #include "builder/sample_songs.h"
@@ -85,9 +88,132 @@ ReferenceOutput ReferenceMix(const Tune& tune, uint32_t audible, uint32_t frameC
     return out;
 }
 
-using BlankTune = std::unique_ptr<Tune, decltype(&std::free)>;
+// channelCount voices, each playing `sample` throughout at one sample a frame (value-initialised otherwise).
+std::unique_ptr<Tune> MakeTune(uint16_t channelCount, uint32_t mixGain, int8_t sample, uint8_t volume, uint32_t gain) {
+    auto tune = std::make_unique<Tune>();
+    tune->channelCount = channelCount;
+    tune->mixGain = mixGain;
+    for (Voice& voice : tune->voices) {
+        for (int8_t& s : voice.voiceBuffer) s = sample;
+        voice.mixSource = voice.voiceBuffer;
+        voice.sampleStep = 1u << 16;
+        voice.mixVolume = volume;
+        voice.panGainLeft = voice.panGainRight = gain;
+    }
+    return tune;
+}
 
-BlankTune NewTune() { return BlankTune(static_cast<Tune*>(std::calloc(1, sizeof(Tune))), &std::free); }
+void SetRing(Voice* voice, uint32_t position, uint32_t step) {
+    voice->ringMixSource = voice->ringBuffer;
+    voice->ringStep = step;
+    voice->ringPosition = position;
+}
+
+// The reference and MixChunk must both give the hand-worked `values` on both sides, frame by frame.
+void ExpectMix(Tune* tune, const std::vector<int16_t>& values, const char* what) {
+    const auto frameCount = static_cast<uint32_t>(values.size());
+    const ReferenceOutput reference = ReferenceMix(*tune, kAllVoices, frameCount, std::vector<uint16_t>(kMaxChannels));
+    EXPECT_EQ(std::pair(reference.left, reference.right), std::pair(values, values)) << "reference, " << what;
+    std::vector<int16_t> frames(2 * values.size(), 12345);
+    MixChunk(tune, frameCount, &frames[0], &frames[1], 2 * sizeof(int16_t));
+    for (size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(std::pair(frames[2 * i], frames[2 * i + 1]), std::pair(values[i], values[i])) << what << ", " << i;
+    }
+}
+
+TEST(MixChunk, SampleArithmetic) {
+    constexpr int16_t kNoRing = 256;
+    const struct {
+        const char* what;
+        uint16_t voices;
+        int8_t sample;
+        int16_t ring;  // kNoRing, or the ring buffer's constant sample
+        uint8_t volume;
+        uint32_t gain, mixGain;
+        int16_t out;  // on both sides
+    } cases[] = {
+        // Pan 128 gives both gains 180: (100 * 64 * 180) >> 7 = 9000; (9000 * 181) >> 8 = 6363.
+        {"worked example", 1, 100, kNoRing, 64, 180, 181, 6363},
+        // -1 >> 7 is -1 per voice, so two voices give -2, not floor(-2 / 128) = -1.
+        {"each term floored", 2, -1, kNoRing, 1, 1, 256, -2},
+        // The mix gain floors too: -3 * 100 / 256 = -1.17 gives -2, where truncation would give -1.
+        {"negative sums floor under the mix gain", 1, -3, kNoRing, 1, 128, 100, -2},
+        {"-1 under a gain below unity stays -1", 1, -1, kNoRing, 1, 128, 255, -1},
+        {"1 under a gain below unity is 0", 1, 1, kNoRing, 1, 128, 255, 0},
+        {"volume 0", 1, 127, kNoRing, 0, 254, 256, 0},
+        {"channelCount 0", 0, 127, kNoRing, 64, 254, 256, 0},
+        // Ring r multiplies by r / 128, floored, before the volume: ((r * s) >> 7) * 64 at unity gains.
+        {"ring 127 x 100", 1, 100, 127, 64, 128, 256, 99 * 64},
+        {"ring 127 x -100", 1, -100, 127, 64, 128, 256, -100 * 64},
+        {"ring -128 x -128", 1, -128, -128, 64, 128, 256, 128 * 64},
+        // Saturation: one voice at 127, volume 64, gain 254 is 16129; at -128 it is -16256.
+        {"2 x 16129 at 260 fits", 2, 127, kNoRing, 64, 254, 260, 32762},
+        {"2 x 16129 at 261 = 32888", 2, 127, kNoRing, 64, 254, 261, 32767},
+        {"2 x -16256 at 259 = -32893", 2, -128, kNoRing, 64, 254, 259, -32768},
+    };
+    for (const auto& c : cases) {
+        auto tune = MakeTune(c.voices, c.mixGain, c.sample, c.volume, c.gain);
+        if (c.ring != kNoRing) {
+            for (int8_t& r : tune->voices[0].ringBuffer) r = static_cast<int8_t>(c.ring);
+            SetRing(&tune->voices[0], 0, 1u << 16);
+        }
+        ExpectMix(tune.get(), std::vector<int16_t>(3, c.out), c.what);
+        // Every voice in use advances, also one at volume 0.
+        EXPECT_EQ(tune->voices[0].samplePosition, c.voices > 0 ? 3u << 16 : 0u) << c.what;
+    }
+}
+
+// One voice at volume 1 and gains 128 under mix gain 256, so each frame is the sample read, times
+// the ring sample / 128 (floored) where there is a ring. A position wraps just before a read at or
+// past the buffer end, each of the two on its own; a position stored on the end reads sample 0 next.
+TEST(MixChunk, EachPositionWrapsAtItsOwnBufferEnd) {
+    const auto byHundred = [](uint32_t i) { return static_cast<int8_t>(i % 100); };
+    const auto byNinety = [](uint32_t i) { return static_cast<int8_t>(i % 90); };
+    const auto byFifty = [](uint32_t i) { return static_cast<int8_t>(i == 0 ? 99 : i % 50 + 1); };
+    const auto minus128 = [](uint32_t) { return int8_t{-128}; };
+    const auto zeroLast = [](uint32_t i) { return static_cast<int8_t>(i == 639 ? 0 : -128); };
+    const auto highFirst = [](uint32_t i) { return static_cast<int8_t>(i == 0 ? 127 : -128); };
+    const struct {
+        const char* what;
+        int8_t (*sample)(uint32_t);
+        int8_t (*ring)(uint32_t);  // nullptr: no ring
+        uint32_t position, step, ringPosition, ringStep;
+        std::vector<int16_t> frames;
+        uint32_t endPosition, endRingPosition;
+    } cases[] = {
+        // Sample 639 = 39; then kWrap - 11 + 3 * 65536 wraps to 196597, sample 2; then 5 and 8.
+        {"3 a frame from inside the last sample", byHundred, nullptr, kWrap - 11, 3u << 16, 0, 1,
+         {39, 2, 5, 8}, (12u << 16) - 11, 0},
+        // Ring samples 638, 639 (0), then 0 again: -0, 0, -2, -3.
+        {"the ring wraps one frame after a voice", byNinety, zeroLast, 0, 1u << 16, kWrap - 1 - 65536, 1u << 16,
+         {0, 0, -2, -3}, 4u << 16, (3u << 16) - 1},
+        {"the ring at its own step", minus128, byHundred, 0, 1u << 16, 5u << 16, 3u << 16,
+         {-5, -8, -11, -14}, 4u << 16, 17u << 16},
+        // Sample 637 = 38, then 0 (99), then 3 (4), never a sample 640.
+        {"landing on the end reads sample 0", byFifty, nullptr, kWrap - (3u << 16), 3u << 16, 0, 1,
+         {38, 99, 4}, 6u << 16, 0},
+        // Under the ring, -s, -s, then 127 s / 128 floored.
+        {"the same under a ring that lands on its end", byFifty, highFirst, kWrap - (3u << 16), 3u << 16,
+         kWrap - (2u << 16), 1u << 16, {-38, -99, 3}, 6u << 16, 1u << 16},
+        {"a run ending on the end leaves the position there", byFifty, nullptr, kWrap - (3u << 16), 3u << 16, 0, 1,
+         {38}, kWrap, 0},
+        {"a stored end position reads sample 0", byFifty, highFirst, kWrap, 3u << 16, kWrap, 1u << 16,
+         {98, -4}, 6u << 16, 2u << 16},
+    };
+    for (const auto& c : cases) {
+        auto tune = MakeTune(1, 256, 0, 1, 128);
+        Voice& voice = tune->voices[0];
+        for (uint32_t i = 0; i < kVoiceBufferSamples; ++i) {
+            voice.voiceBuffer[i] = c.sample(i);
+            if (c.ring != nullptr) voice.ringBuffer[i] = c.ring(i);
+        }
+        std::tie(voice.samplePosition, voice.sampleStep) = std::tuple(c.position, c.step);
+        if (c.ring != nullptr) SetRing(&voice, c.ringPosition, c.ringStep);
+        ExpectMix(tune.get(), c.frames, c.what);
+        EXPECT_EQ(voice.samplePosition, c.endPosition) << c.what;
+        EXPECT_EQ(voice.ringPosition, c.endRingPosition) << c.what;
+    }
+}
 
 // A random state as the replay could leave it, biased toward the edges: positions at and just
 // around the buffer end (up to one step past it), steps from 1 to a whole buffer, every volume a
@@ -140,20 +266,13 @@ uint32_t RandomFrameCount(std::mt19937& random) {
     return (rate / 50) / (1 + random() % 4);
 }
 
-void ExpectPositions(const Tune& tune, const ReferenceOutput& expected, const char* what, int round) {
-    for (uint32_t v = 0; v < tune.channelCount; ++v) {
-        ASSERT_EQ(tune.voices[v].samplePosition, expected.positions[v]) << what << " round " << round << " voice " << v;
-        ASSERT_EQ(tune.voices[v].ringPosition, expected.ringPositions[v]) << what << " round " << round << " voice " << v;
-    }
-}
-
 constexpr int kRounds = 2500;
 
 // The rounds alternate between the portable and the AVX2 mixing loops (portable only where the
-// processor lacks AVX2).
+// processor lacks AVX2). MixChunk is MixVoices with every voice heard and no meters.
 TEST(MixerDifferential, MixChunkMixVoicesMixStemsAndAdvanceMatchTheReference) {
     std::mt19937 random(20261207);
-    BlankTune tune = NewTune(), saved = NewTune();
+    auto tune = std::make_unique<Tune>(), saved = std::make_unique<Tune>();
     for (int round = 0; round < kRounds; ++round) {
         ForcePortableMixing(round % 4 < 2);
         RandomState(random, tune.get());
@@ -167,38 +286,36 @@ TEST(MixerDifferential, MixChunkMixVoicesMixStemsAndAdvanceMatchTheReference) {
         const uint32_t mask = random() % 3 == 0 ? static_cast<uint32_t>(random()) & kAllVoices : kAllVoices;
         std::vector<uint16_t> peaks(kMaxChannels);
         for (uint16_t& peak : peaks) peak = static_cast<uint16_t>(random() % 4 == 0 ? random() % 9000 : 0);
-        const ReferenceOutput all = ReferenceMix(*saved, kAllVoices, frameCount, std::vector<uint16_t>(kMaxChannels));
-        const ReferenceOutput masked = ReferenceMix(*saved, mask, frameCount, peaks);
+        const ReferenceOutput expected = ReferenceMix(*saved, mask, frameCount, peaks);
+        const auto expectPositions = [&](const char* what) {
+            for (uint32_t v = 0; v < tune->channelCount; ++v) {
+                ASSERT_EQ(tune->voices[v].samplePosition, expected.positions[v]) << what << round << " voice " << v;
+                ASSERT_EQ(tune->voices[v].ringPosition, expected.ringPositions[v]) << what << round << " voice " << v;
+            }
+        };
 
-        // MixChunk, interleaved or in two planes with a stride of one sample, or with an odd stride.
-        const uint32_t layout = random() % 3;
-        const uint32_t strideSamples = layout == 0 ? 2 : layout == 1 ? 1 : 3;
-        std::vector<int16_t> left(size_t{frameCount} * strideSamples + 2), right(left.size());
+        // Interleaved, in two planes with a stride of one sample, or with an odd stride; every other
+        // round with the peak meters.
+        const uint32_t layout = random() % 3, stride = layout == 0 ? 2 : layout == 1 ? 1 : 3;
+        std::vector<int16_t> left(size_t{frameCount} * stride + 2), right(left.size());
         int16_t* leftAt = left.data();
         int16_t* rightAt = layout == 0 ? left.data() + 1 : right.data();
-        MixChunk(tune.get(), frameCount, leftAt, rightAt, strideSamples * sizeof(int16_t));
-        for (uint32_t i = 0; i < frameCount; ++i) {
-            ASSERT_EQ(leftAt[i * strideSamples], all.left[i]) << "MixChunk round " << round << " frame " << i;
-            ASSERT_EQ(rightAt[i * strideSamples], all.right[i]) << "MixChunk round " << round << " frame " << i;
-        }
-        ExpectPositions(*tune, all, "MixChunk", round);
-
-        // MixVoices with a mask and, every other round, the peak meters.
-        std::memcpy(tune.get(), saved.get(), sizeof(Tune));
         const bool metered = round % 2 == 0;
         std::vector<uint16_t> measured = peaks;
-        std::vector<int16_t> frames(2 * size_t{frameCount});
-        MixVoices(tune.get(), mask, frameCount, &frames[0], &frames[1], 4, metered ? measured.data() : nullptr);
+        if (mask == kAllVoices && !metered) {
+            MixChunk(tune.get(), frameCount, leftAt, rightAt, stride * sizeof(int16_t));
+        } else {
+            MixVoices(tune.get(), mask, frameCount, leftAt, rightAt, stride * sizeof(int16_t),
+                      metered ? measured.data() : nullptr);
+        }
         for (uint32_t i = 0; i < frameCount; ++i) {
-            ASSERT_EQ(frames[2 * i], masked.left[i]) << "MixVoices round " << round << " frame " << i;
-            ASSERT_EQ(frames[2 * i + 1], masked.right[i]) << "MixVoices round " << round << " frame " << i;
+            const auto got = std::pair(leftAt[i * stride], rightAt[i * stride]);
+            ASSERT_EQ(got, std::pair(expected.left[i], expected.right[i])) << "round " << round << " frame " << i;
         }
-        if (metered) {
-            for (uint32_t v = 0; v < kMaxChannels; ++v) {
-                ASSERT_EQ(measured[v], v < tune->channelCount ? masked.peaks[v] : peaks[v]) << "round " << round << " voice " << v;
-            }
+        for (uint32_t v = 0; metered && v < kMaxChannels; ++v) {
+            ASSERT_EQ(measured[v], v < tune->channelCount ? expected.peaks[v] : peaks[v]) << round << " voice " << v;
         }
-        ExpectPositions(*tune, masked, "MixVoices", round);
+        expectPositions("MixVoices round ");
 
         // MixStems: each voice alone, the silent ones written as zeros.
         std::memcpy(tune.get(), saved.get(), sizeof(Tune));
@@ -207,13 +324,13 @@ TEST(MixerDifferential, MixChunkMixVoicesMixStemsAndAdvanceMatchTheReference) {
         for (auto& stem : stems) stemFrames.push_back(stem.data());
         MixStems(tune.get(), mask, frameCount, stemFrames.data());
         for (uint32_t v = 0; v < tune->channelCount; ++v) {
-            ASSERT_EQ(stems[v], masked.stems[v]) << "MixStems round " << round << " voice " << v;
+            ASSERT_EQ(stems[v], expected.stems[v]) << "MixStems round " << round << " voice " << v;
         }
-        ExpectPositions(*tune, masked, "MixStems", round);
+        expectPositions("MixStems round ");
 
         std::memcpy(tune.get(), saved.get(), sizeof(Tune));
         AdvanceVoices(tune.get(), frameCount);
-        ExpectPositions(*tune, masked, "AdvanceVoices", round);
+        expectPositions("AdvanceVoices round ");
     }
     ForcePortableMixing(false);
 }
@@ -242,10 +359,8 @@ TEST(MixerDifferential, DecodedSongsMatchTheReference) {
         const char* name;
         ModuleDescription description;
         bool portable;
-    } songs[] = {{"4 voices", BusySong(4), true},   {"4 voices", BusySong(4), false},
-                 {"16 voices", BusySong(16), true}, {"16 voices", BusySong(16), false},
-                 {"ring", RingSong(), true},        {"worst case", WorstCaseSong(), false},
-                 {"noise", NoiseSong(), false}};
+    } songs[] = {{"4 voices", BusySong(4), true}, {"16 voices", BusySong(16), false}, {"ring", RingSong(), true},
+                 {"worst case", WorstCaseSong(), false}, {"noise", NoiseSong(), false}};
     for (const auto& song : songs) {
         ForcePortableMixing(song.portable);
         for (const uint32_t rate : {8000u, 44100u, 192000u}) {
@@ -270,9 +385,8 @@ TEST(MixerDifferential, DecodedSongsMatchTheReference) {
                         }
                         for (uint32_t i = 0; i < framesPerTick; ++i) {
                             const size_t at = 2 * (size_t{tick} * framesPerTick + i);
-                            ASSERT_EQ(frames[at], expected.left[i])
-                                << song.name << " at " << rate << " x" << int{multiplier} << " decode " << decode;
-                            ASSERT_EQ(frames[at + 1], expected.right[i])
+                            ASSERT_EQ(std::pair(frames[at], frames[at + 1]),
+                                      std::pair(expected.left[i], expected.right[i]))
                                 << song.name << " at " << rate << " x" << int{multiplier} << " decode " << decode;
                         }
                     }
