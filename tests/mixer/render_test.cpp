@@ -66,10 +66,9 @@ ModuleDescription TriangleSong() {
 
 TEST(Render, PitchPanSilenceFramesPerFiftiethAndLoopAtEachRateAndMultiplier) {
     const struct {
-        uint32_t rate;
+        uint32_t rate, frames;  // frames: rate / 50, cut to a multiple of the multiplier: 2 x 441, 3 x 294, 4 x 220
         uint8_t multiplier;
-        uint32_t frames;  // rate / 50, cut to a multiple of the multiplier: 2 x 441, 3 x 294, 4 x 220
-    } cases[] = {{44100, 1, 882}, {44100, 2, 882}, {44100, 3, 882}, {44100, 4, 880}, {8000, 1, 160}, {192000, 1, 3840}};
+    } cases[] = {{44100, 882, 1}, {44100, 882, 2}, {44100, 882, 3}, {44100, 880, 4}, {8000, 160, 1}, {192000, 3840, 1}};
     ModuleDescription d = TriangleSong();
     for (const auto& c : cases) {
         d.speedMultiplier = c.multiplier;
