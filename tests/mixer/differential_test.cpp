@@ -47,8 +47,9 @@ struct ReferenceOutput {
     std::vector<uint32_t> positions, ringPositions;
 };
 
-// The mix, each voice's stem and the peaks in one literal pass; the Tune is only read.
-ReferenceOutput ReferenceMix(const Tune& tune, uint32_t audible, uint32_t frameCount, std::vector<uint16_t> peaks) {
+// The mix, each voice's stem and the peaks (raised from `peaks`) in one literal pass; the Tune is only read.
+ReferenceOutput ReferenceMix(const Tune& tune, uint32_t audible, uint32_t frameCount,
+                             std::vector<uint16_t> peaks = std::vector<uint16_t>(kMaxChannels)) {
     const uint32_t voiceCount = tune.channelCount;
     std::vector<ReferenceCursor> plain, ring;
     for (uint32_t v = 0; v < voiceCount; ++v) {
@@ -103,7 +104,7 @@ std::unique_ptr<Tune> MakeTune(uint16_t channelCount, uint32_t mixGain, int8_t s
 // The reference and MixChunk must both give the hand-worked `values` on both sides, frame by frame.
 void ExpectMix(Tune* tune, const std::vector<int16_t>& values, const char* what) {
     const auto frameCount = static_cast<uint32_t>(values.size());
-    const ReferenceOutput reference = ReferenceMix(*tune, kAllVoices, frameCount, std::vector<uint16_t>(kMaxChannels));
+    const ReferenceOutput reference = ReferenceMix(*tune, kAllVoices, frameCount);
     EXPECT_EQ(std::pair(reference.left, reference.right), std::pair(values, values)) << "reference, " << what;
     std::vector<int16_t> frames(2 * values.size(), 12345);
     MixChunk(tune, frameCount, &frames[0], &frames[1], 2 * sizeof(int16_t));
@@ -182,11 +183,9 @@ TEST_P(MixByHand, EachPositionWrapsAtItsOwnBufferEnd) {
          {0, 0, 1, -3}, 4u << 16, (3u << 16) - 1},
         {"the ring at its own step", minus128, byHundred, 0, 1u << 16, 5u << 16, 3u << 16,
          {-5, -8, -11, -14}, 4u << 16, 17u << 16},
-        // Sample 637 = 38, then 0 (99), then 3 (4), never a sample 640.
-        {"landing on the end reads sample 0", byFifty, nullptr, kWrap - (3u << 16), 3u << 16, 0, 1,
-         {38, 99, 4}, 6u << 16, 0},
-        // Under ring samples 638, 639 and 0: -s, 0, then 127 s / 128 floored.
-        {"the same under a ring that lands on its end", byFifty, edges, kWrap - (3u << 16), 3u << 16,
+        // Samples 637 (38), 0 (99) and 3 (4), never a sample 640, under ring samples 638, 639 and 0:
+        // -s, 0, then 127 s / 128 floored.
+        {"voice and ring landing on their ends read sample 0", byFifty, edges, kWrap - (3u << 16), 3u << 16,
          kWrap - (2u << 16), 1u << 16, {-38, 0, 3}, 6u << 16, 1u << 16},
         {"a run ending on the end leaves the position there", byFifty, nullptr, kWrap - (3u << 16), 3u << 16, 0, 1,
          {38}, kWrap, 0},
@@ -293,8 +292,7 @@ TEST(MixerDifferential, MixChunkMixVoicesMixStemsAndAdvanceMatchTheReference) {
             const auto got = std::pair(leftAt[i * stride], rightAt[i * stride]);
             ASSERT_EQ(got, std::pair(expected.left[i], expected.right[i])) << "round " << round << " frame " << i;
         }
-        // Peaks past channelCount stay as given.
-        ASSERT_EQ(measured, metered ? expected.peaks : peaks) << "peaks, round " << round;
+        ASSERT_EQ(measured, metered ? expected.peaks : peaks) << "peaks, round " << round;  // past channelCount: kept
         expectPositions("MixVoices round ");
 
         // MixStems: each voice alone, the silent ones written as zeros.
@@ -354,8 +352,7 @@ TEST(MixerDifferential, DecodedSongsMatchTheReference) {
                     for (uint32_t tick = 0; tick < multiplier; ++tick) {
                         SkipTick(reference.get());
                         for (uint32_t v = 0; v < reference->channelCount; ++v) ReferenceFill(&reference->voices[v]);
-                        const ReferenceOutput expected = ReferenceMix(*reference, kAllVoices, framesPerTick,
-                                                                      std::vector<uint16_t>(kMaxChannels));
+                        const ReferenceOutput expected = ReferenceMix(*reference, kAllVoices, framesPerTick);
                         for (uint32_t v = 0; v < reference->channelCount; ++v) {
                             reference->voices[v].samplePosition = expected.positions[v];
                             reference->voices[v].ringPosition = expected.ringPositions[v];
