@@ -166,7 +166,7 @@ TEST_P(MixByHand, EachPositionWrapsAtItsOwnBufferEnd) {
     const auto byHundred = [](uint32_t i) { return static_cast<int8_t>(i % 100); };
     const auto byFifty = [](uint32_t i) { return static_cast<int8_t>(i == 0 ? 99 : i % 50 + 1); };
     const auto minus128 = [](uint32_t) { return int8_t{-128}; };
-    const auto edges = [](uint32_t i) { return static_cast<int8_t>(i == 0 ? 127 : i == 639 ? 0 : -128); };
+    const auto edges = [](uint32_t i) { return static_cast<int8_t>(i == 0 ? 127 : i == 639 ? 64 : -128); };
     const struct {
         const char* what;
         int8_t (*sample)(uint32_t);
@@ -178,15 +178,14 @@ TEST_P(MixByHand, EachPositionWrapsAtItsOwnBufferEnd) {
         // Sample 639 = 39; then kWrap - 11 + 3 * 65536 wraps to 196597, sample 2; then 5 and 8.
         {"3 a frame from inside the last sample", byHundred, nullptr, kWrap - 11, 3u << 16, 0, 1,
          {39, 2, 5, 8}, (12u << 16) - 11, 0},
-        // Ring samples 638, 639 (0), then 0 (127) and 1: -0, 0, 2 * 127 / 128 floored, -3.
-        {"the ring wraps one frame after a voice", byHundred, edges, 0, 1u << 16, kWrap - 1 - 65536, 1u << 16,
-         {0, 0, 1, -3}, 4u << 16, (3u << 16) - 1},
+        // Samples 639 (40), 0 (99), 1, 2 under ring samples 638 (-128), 639 (64), 0 (127), 1 (-128).
+        {"the ring wraps one frame after the voice", byFifty, edges, kWrap - (1u << 16), 1u << 16,
+         kWrap - 1 - 65536, 1u << 16, {-40, 49, 1, -3}, 3u << 16, (3u << 16) - 1},
         {"the ring at its own step", minus128, byHundred, 0, 1u << 16, 5u << 16, 3u << 16,
          {-5, -8, -11, -14}, 4u << 16, 17u << 16},
-        // Samples 637 (38), 0 (99) and 3 (4), never a sample 640, under ring samples 638, 639 and 0:
-        // -s, 0, then 127 s / 128 floored.
+        // Samples 637 (38), 0 (99) and 3 (4), never a sample 640, under ring samples 639 (64), 0 (127) and 1.
         {"voice and ring landing on their ends read sample 0", byFifty, edges, kWrap - (3u << 16), 3u << 16,
-         kWrap - (2u << 16), 1u << 16, {-38, 0, 3}, 6u << 16, 1u << 16},
+         kWrap - (1u << 16), 1u << 16, {19, 98, -4}, 6u << 16, 2u << 16},
         {"a run ending on the end leaves the position there", byFifty, nullptr, kWrap - (3u << 16), 3u << 16, 0, 1,
          {38}, kWrap, 0},
         {"a stored end position reads sample 0", byFifty, edges, kWrap, 3u << 16, kWrap, 1u << 16,
