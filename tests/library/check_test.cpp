@@ -199,19 +199,6 @@ TEST(LibrarySong, SummaryAndLengthTellHowTheSongGoesOnAndTheChannelsItUses) {
     }
 }
 
-TEST(LibrarySong, SummaryLeavesPlaybackWhereItWas) {
-    const std::vector<uint8_t> bytes = BuildModule(WithStep(Counted(), 2, 3, 1, {.note = 25, .instrument = 1}));
-    const PlayerPtr fresh = OpenPlayer(bytes);
-    const std::vector<int16_t> whole = Render(fresh.get(), 50000);
-    const PlayerPtr player = OpenPlayer(bytes);
-    std::vector<int16_t> pieces = Render(player.get(), 30000);
-    ahx_song_summary summary{};
-    ASSERT_EQ(ahx_summarise_song(player.get(), 0, &summary), AHX_OK);
-    const std::vector<int16_t> rest = Render(player.get(), 20000);
-    pieces.insert(pieces.end(), rest.begin(), rest.end());
-    EXPECT_TRUE(pieces == whole);
-}
-
 // Every cut of a module and a flip of every byte: the check agrees with ahx_open on whether it
 // opens, reports a refusal exactly when it does not, and reads nothing outside the bytes given.
 TEST(LibraryCheck, AgreesWithOpenOnDamagedModules) {
