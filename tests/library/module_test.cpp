@@ -68,10 +68,10 @@ TEST(LibraryModule, InfoNamesAndSongStartsAreTheDescription) {
 TEST(LibraryModule, PatternDataIsTheDescription) {
     const ModuleDescription song = DescribedSong();
     const PlayerPtr player = OpenPlayer(BuildModule(song));
-    for (uint32_t t = 0; t < 4; ++t) {
+    for (const uint32_t t : {0u, 1u, 2u, 3u, 200u}) {  // track 200 is not stored: its steps are empty
         for (uint32_t r = 0; r < 4; ++r) {
-            const BuiltStep want = r < song.tracks[t].size() ? song.tracks[t][r] : BuiltStep{};
-            ahx_step step{};
+            const BuiltStep want = t < song.tracks.size() && r < song.tracks[t].size() ? song.tracks[t][r] : BuiltStep{};
+            ahx_step step{1, 1, 1, 1, 1, 1};
             ASSERT_EQ(ahx_get_step(player.get(), t, r, &step), AHX_OK);
             const auto fields = [](const auto& s) {
                 return std::make_tuple(s.note, s.instrument, s.command1, s.param1, s.command2, s.param2);
@@ -79,15 +79,12 @@ TEST(LibraryModule, PatternDataIsTheDescription) {
             EXPECT_EQ(fields(step), fields(want)) << t << "/" << r;
         }
     }
-    ahx_step unstored{1, 1, 1, 1, 1, 1};
-    ASSERT_EQ(ahx_get_step(player.get(), 200, 0, &unstored), AHX_OK);
-    EXPECT_EQ(unstored.note + unstored.instrument + unstored.command1 + unstored.param1, 0);
     for (uint32_t p = 0; p < 3; ++p) {
         ahx_position position{};
         ASSERT_EQ(ahx_get_position(player.get(), p, &position), AHX_OK);
         for (uint32_t c = 0; c < 6; ++c) {
-            EXPECT_EQ(position.track[c], song.positions[p].track[c]) << p << "/" << c;
-            EXPECT_EQ(position.transpose[c], song.positions[p].transpose[c]) << p << "/" << c;
+            EXPECT_EQ(std::tie(position.track[c], position.transpose[c]),
+                      std::tie(song.positions[p].track[c], song.positions[p].transpose[c])) << p << "/" << c;
         }
     }
 }
