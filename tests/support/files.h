@@ -50,3 +50,11 @@ inline void WriteBytes(const fs::path& file, const Bytes& bytes) {
     if (file.has_parent_path()) fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << std::string(bytes.begin(), bytes.end());
 }
+
+// A module written to a scratch folder of its own, removed with it.
+struct ModuleFile {
+    Bytes bytes;
+    Scratch folder;
+    std::string path = (folder / "module").string();
+    explicit ModuleFile(Bytes contents) : bytes(std::move(contents)) { WriteBytes(path, bytes); }
+};

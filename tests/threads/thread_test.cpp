@@ -1,8 +1,7 @@
-// Several streams of the plug-in and several library players render at once, one thread each, and
-// must deliver exactly what they deliver one after another. Run under ThreadSanitizer too
-// (`make test-threads`), which sees any state the streams share without saying so.
+// Plug-in streams and library players render at once, one thread each, and must deliver exactly
+// what they deliver one after another. Run under ThreadSanitizer too (`make test-threads`), which
+// sees any state the streams share without saying so.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -13,6 +12,7 @@
 #include "builder/sample_songs.h"
 #include "host/kestrel/stand_in_host.h"
 #include "host/kestrel/stream_driver.h"
+#include "tests/support/files.h"
 #include "tests/support/library_render.h"
 
 namespace {
@@ -34,83 +34,73 @@ std::vector<Samples> Together(size_t count, const std::function<Samples(size_t)>
     return delivered;
 }
 
-// What a host does with a stream between opening and closing it: play, rewind, play again.
-Samples PlayAndClose(const LoadedPlugin& plugin, void* stream, uint32_t requestFrames) {
-    Samples out = PullFrames(plugin, stream, kFramesBeforeRewind, requestFrames);
-    plugin.seekStream(stream, 0);
-    const Samples again = PullFrames(plugin, stream, kFramesAfterRewind, requestFrames);
-    out.insert(out.end(), again.begin(), again.end());
-    plugin.closeStream(stream);
-    return out;
-}
-
-// A library player does the same in its thread: open, play, seek back to the start, play.
-Samples PlayPlayer(const std::vector<uint8_t>& module, uint32_t sampleRate, uint32_t requestFrames) {
-    const PlayerPtr player = OpenPlayer(module, sampleRate);
-    const auto render = [&](uint32_t frames) {
-        Samples out(2 * size_t{frames});
-        for (uint32_t done = 0; done < frames; done += requestFrames) {
-            const uint32_t wanted = std::min(frames - done, requestFrames);
-            EXPECT_EQ(ahx_render_s16(player.get(), out.data() + 2 * size_t{done}, wanted), AHX_OK);
-        }
-        return out;
-    };
-    if (player == nullptr) return {};
-    Samples out = render(kFramesBeforeRewind);
-    EXPECT_EQ(ahx_seek(player.get(), 0), AHX_OK);
-    const Samples again = render(kFramesAfterRewind);
+// What a host does with a stream or a player: play, rewind, play again, close. render(frames,
+// request) renders in requests of that size.
+Samples PlayRewindPlay(uint32_t requestFrames, const std::function<Samples(uint32_t, uint32_t)>& render,
+                       const std::function<void()>& rewind) {
+    Samples out = render(kFramesBeforeRewind, requestFrames);
+    rewind();
+    const Samples again = render(kFramesAfterRewind, requestFrames);
     out.insert(out.end(), again.begin(), again.end());
     return out;
 }
 
-TEST(Threads, StreamsRenderingAtOnceDeliverWhatTheyDeliverAlone) {
+struct Job {
+    ModuleDescription song;
+    uint32_t requestFrames;
+    uint32_t sampleRate;  // 0: a plug-in stream, which plays at 44100 Hz
+};
+
+TEST(Threads, StreamsAndPlayersRenderingAtOnceDeliverWhatTheyDeliverAlone) {
     LoadedPlugin plugin;
     ASSERT_TRUE(StartPlugin(AHX_PLUGIN_PATH, &plugin));
-    const ModuleDescription songs[] = {BusySong(4), BusySong(16), RingSong(), NoiseSong(), AsAhx(BusySong(4)),
-                                       AsAhx(RingSong())};
-    const uint32_t requestFrames[] = {882, 1000, 1, 4096, 441, 3};  // each stream pulls in its own size
-    std::vector<std::string> paths;
-    for (size_t i = 0; i < std::size(songs); ++i) {
-        paths.push_back(TemporaryPath("ahx-thread-" + std::to_string(i)));
-        ASSERT_TRUE(WriteFileBytes(paths.back(), BuildModule(songs[i])));
-    }
-    // Opens happen on one thread: the stand-in host's bookkeeping is not meant to be shared, and
-    // Kestrel's own file calls are its business. Rendering, rewinding and closing run in parallel.
-    std::vector<void*> streams;
-    const auto openAll = [&] {
-        streams.clear();
-        for (const std::string& path : paths) {
+    const Job jobs[] = {{BusySong(4), 882, 0},     {BusySong(16), 1000, 0},         {RingSong(), 1, 0},
+                        {NoiseSong(), 4096, 0},    {AsAhx(BusySong(4)), 441, 0},    {AsAhx(RingSong()), 3, 0},
+                        {BusySong(16), 1000, 48000}, {RingSong(), 7, 44100},        {AsAhx(BusySong(4)), 882, 22050},
+                        {NoiseSong(), 4096, 8000}};
+    std::vector<std::unique_ptr<ModuleFile>> files;
+    for (const Job& job : jobs) files.push_back(std::make_unique<ModuleFile>(BuildModule(job.song)));
+    // Streams open on one thread: the stand-in host's bookkeeping is not meant to be shared, and
+    // Kestrel's own file calls are its business. Players open in their threads, and the first
+    // opens of the process race to build the tables.
+    std::vector<void*> streams(std::size(jobs));
+    const auto openStreams = [&] {
+        for (size_t i = 0; i < std::size(jobs); ++i) {
             StreamOpenInfo info = {};
-            streams.push_back(plugin.openStream(path.c_str(), &info));
-            EXPECT_NE(streams.back(), nullptr) << path;
+            streams[i] = jobs[i].sampleRate == 0 ? plugin.openStream(files[i]->path.c_str(), &info) : nullptr;
+            EXPECT_TRUE(jobs[i].sampleRate != 0 || streams[i] != nullptr);
         }
     };
-    const auto play = [&](size_t i) { return PlayAndClose(plugin, streams[i], requestFrames[i]); };
-    openAll();
+    const auto play = [&](size_t i) {
+        if (jobs[i].sampleRate == 0) {
+            const auto pull = [&](uint32_t frames, uint32_t request) { return PullFrames(plugin, streams[i], frames, request); };
+            const Samples out = PlayRewindPlay(jobs[i].requestFrames, pull, [&] { plugin.seekStream(streams[i], 0); });
+            plugin.closeStream(streams[i]);
+            return out;
+        }
+        const PlayerPtr player = OpenPlayer(files[i]->bytes, jobs[i].sampleRate);
+        const auto render = [&](uint32_t frames, uint32_t request) {
+            Samples out(2 * size_t{frames});
+            for (uint32_t done = 0; done < frames; done += request) {
+                const uint32_t wanted = std::min(frames - done, request);
+                EXPECT_EQ(ahx_render_s16(player.get(), out.data() + 2 * size_t{done}, wanted), AHX_OK);
+            }
+            return out;
+        };
+        return PlayRewindPlay(jobs[i].requestFrames, render, [&] { EXPECT_EQ(ahx_seek(player.get(), 0), AHX_OK); });
+    };
+    openStreams();
+    const std::vector<Samples> first = Together(std::size(jobs), play);
     std::vector<Samples> alone;
-    for (size_t i = 0; i < paths.size(); ++i) alone.push_back(play(i));
+    for (size_t i = 0; i < std::size(jobs); ++i) openStreams(), alone.push_back(play(i));
+    EXPECT_EQ(first, alone);
     // ThreadSanitizer keeps a short access history and can miss a race in one run; several rounds
     // with the threads released together give it more chances.
-    for (int round = 0; round < 4; ++round) {
-        openAll();
-        EXPECT_EQ(Together(paths.size(), play), alone) << "round " << round;
+    for (int round = 0; round < 3; ++round) {
+        openStreams();
+        EXPECT_EQ(Together(std::size(jobs), play), alone) << "round " << round;
     }
-    for (const std::string& path : paths) unlink(path.c_str());
     EXPECT_EQ(Kestrel().openFiles, 0);
-}
-
-TEST(Threads, PlayersOpenedAndRenderingAtOnceRenderWhatTheyRenderAlone) {
-    const struct { std::vector<uint8_t> module; uint32_t sampleRate, requestFrames; } jobs[] = {
-        {BuildModule(BusySong(16)), 48000, 1000}, {BuildModule(RingSong()), 44100, 7},
-        {BuildModule(AsAhx(BusySong(4))), 22050, 882}, {BuildModule(NoiseSong()), 8000, 4096}};
-    const auto play = [&](size_t i) {
-        return PlayPlayer(jobs[i].module, jobs[i].sampleRate, jobs[i].requestFrames);
-    };
-    // Together first: these are the process's first opens, so they also race to build the tables.
-    const std::vector<Samples> together = Together(std::size(jobs), play);
-    for (size_t i = 0; i < std::size(jobs); ++i) {
-        EXPECT_EQ(together[i], play(i)) << "at " << jobs[i].sampleRate << " Hz";
-    }
 }
 
 }  // namespace
