@@ -281,11 +281,11 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "three.hvl", "three.hvl", "-o", "afile/"}, 2, "ahx: afile/: not a folder (a file is in the way)",
          ""},
         {{"render", "three.hvl", "-o", "afile/x.wav"}, 2, "ahx: afile/x.wav: cannot write: Not a directory", ""},
-        // A pipe read by name, fed a module or text.
+        // A pipe read by name, fed a module or more than 16 MiB (read no further than that).
         {{"render", "/dev/stdin", "-o", "pipe.wav"}, 0, "", "", {{"pipe.wav", W, 72 * T, "three.hvl"}}, 0,
          "cat three.hvl | @"},
-        {{"render", "/dev/stdin"}, 2, "ahx: /dev/stdin: not a module (no THX or HVL header)", "", {}, 0,
-         "echo hello | @"},
+        {{"render", "/dev/stdin"}, 2, "ahx: /dev/stdin: not a module (larger than 16 MiB)", "", {}, 0,
+         "head -c 20000000 /dev/zero 2>/dev/null | @"},
         {{"render", "my song.hvl", "new\nline.hvl", "--", "-dash.hvl"}, 0, "", "new?line.wav: 0:01.44",
          {{"my song.wav", W, 72 * T, "my song.hvl"}, {"new\nline.wav", W, 72 * T, "new\nline.hvl"},
           {"-dash.wav", W, 72 * T, "-dash.hvl"}}},
@@ -329,6 +329,8 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          "high.hvl: 4 findings: 4 note-out-of-range\n"},
         {{"check", "--all", "high.hvl"}, 3, "", "row 3: note 61 is above the highest note, 60\nhigh.hvl: 4 findings"},
         {{"check", "wrap.hvl"}, 3, "", "passes 32767 and wraps to -31073, outside the positions"},
+        {{"check", "stop.hvl"}, 3, "", "tempo 0 stops the song here for good\nstop.hvl: song 1: never comes back to a "
+                                       "played step within 10 minutes; it stops at position 1, row 0\n"},
         {{"check", "--json", "restart5.hvl", "text.hvl", "missing.hvl"}, 2, "ahx: missing.hvl: not found",
          "{\"file\":\"restart5.hvl\",\"result\":\"findings\",\"findings\":[{\"kind\":\"restart-beyond-end\","
          "\"section\":\"header\",\"offset\":8,\"found\":5,\"used\":2,\"message\":\"restart position 5 is beyond "
