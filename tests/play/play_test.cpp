@@ -365,7 +365,7 @@ TEST(TerminalPlayer, ShowsTheSongAndItsKeysPauseSeekChangeSongFileAndChannelsAnd
     for (const auto& [keys, off] : channelRows) {
         SCOPED_TRACE(off);
         pane.Keys(keys);
-        EXPECT_TRUE(WaitUntil([&] { return OffChannels(screen = pane.Screen()) == off; })) << screen;
+        EXPECT_TRUE(WaitUntil([&, &off = off] { return OffChannels(screen = pane.Screen()) == off; })) << screen;
     }
 
     pane.Keys({"q"});
