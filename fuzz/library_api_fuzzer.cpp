@@ -24,16 +24,11 @@ bool IsResult(ahx_result result) {
     return result >= AHX_OK && result <= AHX_ERROR_INVALID_ARGUMENT;
 }
 
+// A common rate and a stereo mode in range, or any numbers at all.
 ahx_settings AnySettings(FuzzedDataProvider& input) {
-    ahx_settings settings{};
-    if (input.ConsumeBool()) {
-        settings.sample_rate = OneOf(input, kCommonRatesHz);
-        settings.stereo_mode = In<int32_t>(input, 0, 4);
-    } else {
-        settings.sample_rate = Any<uint32_t>(input);
-        settings.stereo_mode = Any<int32_t>(input);
-    }
-    return settings;
+    const bool common = input.ConsumeBool();
+    return {common ? OneOf(input, kCommonRatesHz) : Any<uint32_t>(input),
+            common ? In<int32_t>(input, 0, 4) : Any<int32_t>(input)};
 }
 
 bool SettingsValid(const ahx_settings& settings) {
@@ -92,13 +87,10 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
             case 3: {
                 const uint32_t song = MostlyIn(input, 0u, 4u);
                 const ahx_result result = ahx_select_song(player, song);
-                if (song <= info.subsongs) {
-                    Require(result == AHX_OK && StateOf(player).song == song && StateOf(player).frame == 0,
-                            "an existing song starts from its beginning");
-                } else {
-                    Require(result == AHX_ERROR_NO_SUCH_SONG && StateOf(player).frame == before.frame,
-                            "a missing song changes nothing");
-                }
+                const ahx_state after = StateOf(player);
+                Require(song <= info.subsongs ? result == AHX_OK && after.song == song && after.frame == 0
+                                              : result == AHX_ERROR_NO_SUCH_SONG && after.frame == before.frame,
+                        "an existing song starts from its beginning, a missing one changes nothing");
                 break;
             }
             case 4: {
@@ -197,17 +189,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ahx_result result = ahx_open(module.data(), module.size(), noSettings ? nullptr : &settings, &opened);
     Require(IsResult(result), "open answers a documented result");
     Require((result == AHX_OK) == (opened != nullptr), "a player exactly on success");
-    if (result == AHX_OK) {
-        Require(noSettings || SettingsValid(settings), "invalid settings are refused");
-        Require(probed == AHX_OK, "what opens also probes fine");
-    } else if (!noSettings && !SettingsValid(settings)) {
-        Require(result == AHX_ERROR_INVALID_ARGUMENT, "invalid settings are refused as such");
-    }
+    const bool settingsValid = noSettings || SettingsValid(settings);
+    Require(settingsValid || result == AHX_ERROR_INVALID_ARGUMENT, "invalid settings are refused as such");
+    Require(result != AHX_OK || probed == AHX_OK, "what opens also probes fine");
     // The check reads the same bytes with every finding reported, and agrees with an open. It plays
     // every song through, so modules with many songs are left to the open and the calls.
     if (opened == nullptr || ahx_get_info(opened)->subsongs < 4) {
         const ahx_result checked = ahx_check(module.data(), module.size(), nullptr, nullptr);
-        Require(!(noSettings || SettingsValid(settings)) || checked == result, "the check agrees with open");
+        Require(!settingsValid || checked == result, "the check agrees with open");
     }
     if (opened == nullptr) return 0;  // refused: checked above
     PlayerPtr player(opened);

@@ -6,6 +6,7 @@
 // gives them, no file left open; libFuzzer's leak check sees anything the plug-in keeps.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -34,24 +35,13 @@ struct OpenedStream {
     uint32_t deliveredFrames;
 };
 
-// The length a playing time gives: whole seconds at 44100 Hz, none for negative times, saturated
-// at the 32-bit count; NaN leaves the time as it was and out-of-range values clamp.
-struct PlayingTime {
-    int32_t milliseconds = kDefaultPlayingTimeMs;
-
-    void Set(double value) {
-        if (std::isnan(value)) return;  // the command keeps the time it had
-        if (value >= 2147483648.0) milliseconds = INT32_MAX;
-        else if (value <= -2147483649.0) milliseconds = INT32_MIN;
-        else milliseconds = static_cast<int32_t>(value);
-    }
-    uint32_t LengthFrames() const {
-        const int64_t seconds = milliseconds / 1000;
-        if (seconds <= 0) return 0;  // under a second, or negative: an empty stream
-        const int64_t frames = seconds * kFramesPerSecond;
-        return frames > int64_t{UINT32_MAX} ? UINT32_MAX : static_cast<uint32_t>(frames);
-    }
-};
+// The length a playing time gives: whole seconds at 44100 Hz of the time clamped to 32-bit
+// milliseconds, none under a second (or negative), saturated at the 32-bit count.
+uint32_t LengthFrames(double milliseconds) {
+    if (!(milliseconds >= 1000.0)) return 0;
+    const int64_t seconds = static_cast<int64_t>(std::min(milliseconds, double{INT32_MAX})) / 1000;
+    return static_cast<uint32_t>(std::min<int64_t>(seconds * kFramesPerSecond, UINT32_MAX));
+}
 
 double AnyTime(FuzzedDataProvider& input) {
     using Double = std::numeric_limits<double>;
@@ -84,7 +74,7 @@ void StartHost(FuzzedDataProvider& input) {
     Require(plugin.initPlugin(&info, nullptr) == 1, "a describe-only start succeeds");
 }
 
-void Open(FuzzedDataProvider& input, const PlayingTime& time, std::vector<OpenedStream>& streams) {
+void Open(FuzzedDataProvider& input, double playingTimeMs, std::vector<OpenedStream>& streams) {
     KestrelHost& host = Kestrel();
     host.faults.shortReadAtCall = input.ConsumeBool() ? host.readCalls + In(input, 1u, 3u) : 0;
     host.faults.failSeekAtCall = input.ConsumeBool() ? host.seekCalls + In(input, 1u, 2u) : 0;
@@ -99,14 +89,11 @@ void Open(FuzzedDataProvider& input, const PlayingTime& time, std::vector<Opened
     Require(host.openFiles == 0, "an open leaves no file open");
     if (handle == nullptr) return;  // refused: a failed open owes nothing but the closed file above
     Require(!missingFile, "a missing file does not open");
-    Require(info.length == time.LengthFrames(), "the length is the playing time in whole seconds");
+    Require(info.length == LengthFrames(playingTimeMs), "the length is the playing time in whole seconds");
     Require(info.channels == 2 && info.bits == 16 && info.frequency == 44100, "16-bit stereo at 44100 Hz");
     Require(info.flags == (callerFlags | 2u), "the flags gain bit value 2 and keep the rest");
-    if (streams.size() == kMaxStreams) {
-        plugin.closeStream(handle);
-        return;  // enough streams to interleave; this one proved the open
-    }
-    streams.push_back({handle, info.length, 0});
+    if (streams.size() < kMaxStreams) streams.push_back({handle, info.length, 0});
+    else plugin.closeStream(handle);  // enough streams to interleave; this one proved the open
 }
 
 void Pull(FuzzedDataProvider& input, OpenedStream& stream) {
@@ -148,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(out != nullptr && std::fwrite(file.data(), 1, file.size(), out) == file.size() && std::fclose(out) == 0,
             "the fuzz input is written to a file");
 
-    PlayingTime time;
+    double playingTimeMs = kDefaultPlayingTimeMs;
     Require(SetPlayingTime(kDefaultPlayingTimeMs) == 0, "the command answers 0");
     StartHost(input);
     std::vector<OpenedStream> streams;
@@ -156,13 +143,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int what = In(input, 0, 7);
         OpenedStream* stream = streams.empty() ? nullptr : &streams[In<size_t>(input, 0, streams.size() - 1)];
         switch (what) {
-            case 0: Open(input, time, streams); break;
+            case 0: Open(input, playingTimeMs, streams); break;
             case 1: case 2: if (stream) Pull(input, *stream); break;
             case 3: if (stream) Seek(input, *stream); break;
             case 4: {
                 const double ms = AnyTime(input);
                 Require(SetPlayingTime(ms) == 0, "the command answers 0");
-                time.Set(ms);
+                if (!std::isnan(ms)) playingTimeMs = ms;  // NaN keeps the time it had
                 break;
             }
             case 5:
