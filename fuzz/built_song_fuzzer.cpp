@@ -1,12 +1,8 @@
 // Structure-aware replay: the input describes a valid module (any commands and parameters, any
 // instrument shape, 4 to 16 channels, speed multipliers 1 to 4) that the builder writes, so that the
-// fuzzer explores the replay instead of headers the readers refuse. The engine must load it and
-// render it the same way every time:
-//   - whole: DecodeFrame, one fiftieth at a time, and again after a restart of the song on the used
-//     tune, which must forget everything;
-//   - through the library, from a fresh parse of the same bytes (no state outside the tune): each
-//     tick's frames mixed in the input-chosen request sizes, which must not change a sample, and
-//     after seeking anywhere in the song (forwards, and backwards, which starts it again).
+// fuzzer explores the replay instead of headers the readers refuse. The engine must render a song
+// the same way again after a restart on the used tune (which must forget everything), and the
+// library, from a fresh parse, the same samples in any request sizes and after seeking anywhere.
 #include <algorithm>
 #include <iterator>
 #include <vector>

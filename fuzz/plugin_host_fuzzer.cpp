@@ -22,7 +22,6 @@ constexpr uint32_t kMaxStreams = 4;
 constexpr uint32_t kMaxCalls = 48;
 constexpr uint32_t kMaxFramesWanted = 20000;  // the destination is allocated for real
 constexpr uint32_t kFramesPerSecond = 44100;
-constexpr uint32_t kFrameBytes = 4;
 constexpr int32_t kDefaultPlayingTimeMs = 600000;
 
 LoadedPlugin plugin;
@@ -63,9 +62,11 @@ uint32_t AnyFrameCount(FuzzedDataProvider& input) {
     }
 }
 
-int32_t SetPlayingTime(double milliseconds) {
+// The playing-time command, which keeps the time it had for NaN.
+void SetPlayingTime(double milliseconds, double& playingTimeMs) {
     Kestrel().numberArgument = milliseconds;
-    return plugin.getCommands()[0].function(&Kestrel());
+    Require(plugin.getCommands()[0].function(&Kestrel()) == 0, "the command answers 0");
+    if (!std::isnan(milliseconds)) playingTimeMs = milliseconds;
 }
 
 void StartHost(FuzzedDataProvider& input) {
@@ -98,11 +99,11 @@ void Open(FuzzedDataProvider& input, double playingTimeMs, std::vector<OpenedStr
 
 void Pull(FuzzedDataProvider& input, OpenedStream& stream) {
     const uint32_t wanted = AnyFrameCount(input);
-    std::vector<uint8_t> destination(size_t{wanted} * kFrameBytes);  // exact: ASan sees any overrun
+    std::vector<uint8_t> destination(size_t{wanted} * 4);  // 16-bit stereo, exact: ASan sees any overrun
     SampleRequest request = {destination.data(), wanted, 0xDEADBEEF, -1};
     Require(plugin.streamSamples(stream.handle, &request) == 0, "StreamSamples answers 0");
     const uint32_t framesToEnd = stream.lengthFrames - stream.deliveredFrames;
-    const uint32_t expected = wanted < framesToEnd ? wanted : framesToEnd;
+    const uint32_t expected = std::min(wanted, framesToEnd);
     Require(request.framesWritten == expected, "frames written are those wanted, up to the end");
     Require(request.end == (wanted >= framesToEnd ? 1 : 0), "end is set exactly when the length is reached");
     stream.deliveredFrames += expected;
@@ -135,41 +136,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(out != nullptr && std::fwrite(file.data(), 1, file.size(), out) == file.size() && std::fclose(out) == 0,
             "the fuzz input is written to a file");
 
-    double playingTimeMs = kDefaultPlayingTimeMs;
-    Require(SetPlayingTime(kDefaultPlayingTimeMs) == 0, "the command answers 0");
+    double playingTimeMs;
+    SetPlayingTime(kDefaultPlayingTimeMs, playingTimeMs);
     StartHost(input);
     std::vector<OpenedStream> streams;
     for (uint32_t call = 0; call < kMaxCalls && input.remaining_bytes() > 0; ++call) {
-        const int what = In(input, 0, 7);
+        const int what = In(input, 0, 6);
         OpenedStream* stream = streams.empty() ? nullptr : &streams[In<size_t>(input, 0, streams.size() - 1)];
         switch (what) {
             case 0: Open(input, playingTimeMs, streams); break;
             case 1: case 2: if (stream) Pull(input, *stream); break;
             case 3: if (stream) Seek(input, *stream); break;
-            case 4: {
-                const double ms = AnyTime(input);
-                Require(SetPlayingTime(ms) == 0, "the command answers 0");
-                if (!std::isnan(ms)) playingTimeMs = ms;  // NaN keeps the time it had
-                break;
-            }
+            case 4: SetPlayingTime(AnyTime(input), playingTimeMs); break;
             case 5:
                 if (stream) {
                     plugin.closeStream(stream->handle);
                     streams.erase(streams.begin() + (stream - streams.data()));
                 }
                 break;
-            case 6: StartHost(input); break;
-            default: {
-                StreamOpenInfo info = {};
-                Require(plugin.openStream(modulePath.c_str(), nullptr) == nullptr, "no open without a record");
-                Require(plugin.streamSamples(nullptr, nullptr) == 0 && (plugin.seekStream(nullptr, 0), true),
-                        "null handles are ignored");
-                plugin.closeStream(nullptr);
-                Require(plugin.openStream(nullptr, &info) == nullptr, "no open without a name");
-                break;
-            }
+            default: StartHost(input); break;
         }
     }
+    StreamOpenInfo info = {};  // null arguments, with the streams still open
+    Require(plugin.openStream(modulePath.c_str(), nullptr) == nullptr, "no open without a record");
+    Require(plugin.openStream(nullptr, &info) == nullptr, "no open without a name");
+    Require(plugin.streamSamples(nullptr, nullptr) == 0, "null handles are ignored");
+    plugin.seekStream(nullptr, 0);
+    plugin.closeStream(nullptr);
     for (const OpenedStream& stream : streams) plugin.closeStream(stream.handle);
     Require(Kestrel().openFiles == 0, "every file is closed");
     return 0;
