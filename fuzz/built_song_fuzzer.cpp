@@ -19,9 +19,8 @@ constexpr uint8_t kHighestCommand = 15;
 // Common rates, so that most cases render their seconds cheaply at low ones; any other rate in the
 // tool's range (the widest any host asks for) stays possible.
 constexpr uint32_t kCommonRatesHz[] = {8000, 11025, 16000, 22050, 44100, 48000, 96000, 192000};
-// Frames each render may produce: three to six seconds at low rates (four at 8000 Hz), fewer at
-// high ones. Mixing dominates the cost of an input, and it is the same code whatever the rate, while
-// the replay, where the commands act, runs its ticks per second whatever the rate.
+// Frames each render may produce (four seconds at 8000 Hz): mixing dominates an input's cost and is
+// the same code at any rate, while the replay, where the commands act, ticks the same at any rate.
 constexpr uint32_t kFrameBudget = 32000;
 
 using Samples = std::vector<int16_t>;

@@ -1,9 +1,8 @@
-// The plug-in as Kestrel sees it: the real ahx.kpl, loaded with dlopen by the stand-in host, gets a
-// fuzzed file and a fuzzed sequence of calls: opens with any subsong, tag and host version (with
-// the host's injected short reads and failed seeks), sample requests of any size, rewinds and seeks
-// to anywhere, the playing-time command with any double, closes. After every call the host contract
-// must hold: counts never above what was asked, the end flag and the length as the playing time
-// gives them, no file left open; libFuzzer's leak check sees anything the plug-in keeps.
+// The plug-in as Kestrel sees it: the real ahx.kpl, loaded by the stand-in host, gets a fuzzed file
+// and calls: opens with any subsong, tag and host version (with injected short reads and failed
+// seeks), requests of any size, rewinds and seeks anywhere, the playing-time command with any double,
+// closes. After every call counts stay within what was asked, the end flag and the length follow the
+// playing time and no file is left open; libFuzzer's leak check sees anything the plug-in keeps.
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,7 +21,6 @@ constexpr uint32_t kMaxStreams = 4;
 constexpr uint32_t kMaxCalls = 48;
 constexpr uint32_t kMaxFramesWanted = 20000;  // the destination is allocated for real
 constexpr uint32_t kFramesPerSecond = 44100;
-constexpr int32_t kDefaultPlayingTimeMs = 600000;
 
 LoadedPlugin plugin;
 std::string modulePath;
@@ -79,11 +77,9 @@ void Open(FuzzedDataProvider& input, double playingTimeMs, std::vector<OpenedStr
     KestrelHost& host = Kestrel();
     host.faults.shortReadAtCall = input.ConsumeBool() ? host.readCalls + In(input, 1u, 3u) : 0;
     host.faults.failSeekAtCall = input.ConsumeBool() ? host.seekCalls + In(input, 1u, 2u) : 0;
-    StreamOpenInfo info = {};
     const uint32_t callerFlags = Any<uint32_t>(input);
-    info.flags = callerFlags;
-    info.subsong = MostlyIn(input, 0, 5);
-    info.openTag = input.ConsumeBool() ? Any<uint32_t>(input) : 0;
+    StreamOpenInfo info = {.flags = callerFlags, .subsong = MostlyIn(input, 0, 5),
+                           .openTag = input.ConsumeBool() ? Any<uint32_t>(input) : 0};
     const bool missingFile = In(input, 0, 15) == 0;
     void* handle = plugin.openStream(missingFile ? "/nonexistent/ahx-fuzz" : modulePath.c_str(), &info);
     host.faults = {0, 0};
@@ -137,13 +133,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             "the fuzz input is written to a file");
 
     double playingTimeMs;
-    SetPlayingTime(kDefaultPlayingTimeMs, playingTimeMs);
+    SetPlayingTime(600000, playingTimeMs);  // the default: ten minutes
     StartHost(input);
     std::vector<OpenedStream> streams;
     for (uint32_t call = 0; call < kMaxCalls && input.remaining_bytes() > 0; ++call) {
-        const int what = In(input, 0, 6);
         OpenedStream* stream = streams.empty() ? nullptr : &streams[In<size_t>(input, 0, streams.size() - 1)];
-        switch (what) {
+        switch (In(input, 0, 6)) {
             case 0: Open(input, playingTimeMs, streams); break;
             case 1: case 2: if (stream) Pull(input, *stream); break;
             case 3: if (stream) Seek(input, *stream); break;
