@@ -1,12 +1,8 @@
 // Structure-aware replay: the input describes a valid module (any commands and parameters, any
 // instrument shape, 4 to 16 channels, speed multipliers 1 to 4) that the builder writes, so that the
-// fuzzer explores the replay instead of headers the readers refuse. The engine must load it and
-// render it the same way every time:
-//   - whole: DecodeFrame, one fiftieth at a time, and again after a restart of the song on the used
-//     tune, which must forget everything;
-//   - through the library, from a fresh parse of the same bytes (no state outside the tune): each
-//     tick's frames mixed in the input-chosen request sizes, which must not change a sample, and
-//     after seeking anywhere in the song (forwards, and backwards, which starts it again).
+// fuzzer explores the replay instead of headers the readers refuse. The engine must render a song
+// the same way again after a restart on the used tune (which must forget everything), and the
+// library, from a fresh parse, the same samples in any request sizes and after seeking anywhere.
 #include <algorithm>
 #include <iterator>
 #include <vector>
@@ -14,11 +10,8 @@
 #include "ahx/ahx.h"
 #include "builder/module_builder.h"
 #include "fuzz/harness.h"
-#include "loader/tune.h"
-#include "mixer/mixer.h"
-#include "replay/replay.h"
+#include "tests/support/engine_render.h"
 #include "tests/support/library_render.h"
-#include "waves/wave_bank.h"
 
 namespace {
 
@@ -26,37 +19,11 @@ constexpr uint8_t kHighestCommand = 15;
 // Common rates, so that most cases render their seconds cheaply at low ones; any other rate in the
 // tool's range (the widest any host asks for) stays possible.
 constexpr uint32_t kCommonRatesHz[] = {8000, 11025, 16000, 22050, 44100, 48000, 96000, 192000};
-// Frames each render may produce: three to six seconds at low rates (four at 8000 Hz), fewer at
-// high ones. Mixing dominates the cost of an input, and it is the same code whatever the rate, while
-// the replay, where the commands act, runs its ticks per second whatever the rate.
+// Frames each render may produce (four seconds at 8000 Hz): mixing dominates an input's cost and is
+// the same code at any rate, while the replay, where the commands act, ticks the same at any rate.
 constexpr uint32_t kFrameBudget = 32000;
-constexpr uint32_t kFrameBytes = 4;
 
 using Samples = std::vector<int16_t>;
-
-struct RenderPlan {
-    int32_t stereoMode;
-    uint32_t mixFrequency;
-    uint32_t song;                      // taken modulo the song count
-    uint32_t decodes;                   // fiftieths of a second to render
-    std::vector<uint32_t> pieceFrames;  // cycled: the library's request sizes, which it mixes a
-                                        // tick in when they are smaller
-    uint32_t seekFraction;              // where to seek, in 1/65536 of the render
-};
-
-RenderPlan PlanRender(FuzzedDataProvider& input) {
-    RenderPlan plan;
-    plan.stereoMode = In<int32_t>(input, 0, 4);
-    const uint32_t rateChoice = In<uint32_t>(input, 0, std::size(kCommonRatesHz));
-    plan.mixFrequency =
-        rateChoice < std::size(kCommonRatesHz) ? kCommonRatesHz[rateChoice] : In<uint32_t>(input, 8000, 192000);
-    plan.song = Any<uint8_t>(input);
-    plan.decodes = In<uint32_t>(input, 150, 300);
-    plan.pieceFrames.resize(In<uint32_t>(input, 1, 6));
-    for (uint32_t& frames : plan.pieceFrames) frames = In<uint32_t>(input, 1, 1000);
-    plan.seekFraction = In<uint32_t>(input, 0, 65535);
-    return plan;
-}
 
 BuiltStep DescribeStep(FuzzedDataProvider& input, ModuleFormat format, uint8_t instrumentCount) {
     BuiltStep step;
@@ -133,67 +100,52 @@ ModuleDescription DescribeSong(FuzzedDataProvider& input) {
     return d;
 }
 
-Samples RenderWhole(Tune* tune, uint32_t decodes) {
-    const uint32_t framesPerDecode = FramesPerDecode(tune);
-    Samples out(2 * size_t{framesPerDecode} * decodes);
-    for (uint32_t i = 0; i < decodes; ++i) {
-        int16_t* at = out.data() + 2 * size_t{framesPerDecode} * i;
-        DecodeFrame(tune, at, at + 1, kFrameBytes);
-    }
-    return out;
-}
-
-Samples RenderThroughLibrary(ahx_player* player, size_t frames, const std::vector<uint32_t>& requestFrames) {
+// The library's render, in requests cycling through the given sizes.
+Samples RenderInPieces(ahx_player* player, size_t frames, const std::vector<uint32_t>& pieces) {
     Samples out(2 * frames);
-    size_t request = 0;
-    for (size_t done = 0; done < frames;) {
-        const size_t wanted = std::min<size_t>(requestFrames[request++ % requestFrames.size()], frames - done);
+    for (size_t done = 0, wanted = 0, request = 0; done < frames; done += wanted) {
+        wanted = std::min<size_t>(pieces[request++ % pieces.size()], frames - done);
         Require(ahx_render_s16(player, out.data() + 2 * done, wanted) == AHX_OK, "a render succeeds");
-        done += wanted;
     }
     return out;
-}
-
-// The library plays what the engine plays, in any request sizes, and a seek lands where rendering
-// through would have arrived.
-void CheckLibrary(const std::vector<uint8_t>& module, const RenderPlan& plan, uint32_t song, const Samples& whole) {
-    const PlayerPtr player = OpenPlayer(module, plan.mixFrequency, plan.stereoMode);
-    Require(player != nullptr, "the library opens the module");
-    Require(ahx_select_song(player.get(), song) == AHX_OK, "the library starts every counted song");
-    const size_t frames = whole.size() / 2;
-    Require(RenderThroughLibrary(player.get(), frames, plan.pieceFrames) == whole,
-            "the library, a tick mixed in pieces of the request sizes, renders the engine's whole ticks");
-    for (uint32_t fraction : {plan.seekFraction, plan.seekFraction / 3}) {  // backwards, then on from there
-        const size_t target = frames * fraction / 65536;
-        Require(ahx_seek(player.get(), target) == AHX_OK, "a seek succeeds");
-        const Samples rest(whole.begin() + 2 * static_cast<std::ptrdiff_t>(target), whole.end());
-        Require(RenderThroughLibrary(player.get(), frames - target, plan.pieceFrames) == rest,
-                "after a seek the library renders what rendering through renders");
-    }
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    BuildWaveTables();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    const RenderPlan plan = PlanRender(input);
+    const int32_t stereoMode = In<int32_t>(input, 0, 4);
+    const uint32_t rateChoice = In<uint32_t>(input, 0, std::size(kCommonRatesHz));
+    const uint32_t rate =
+        rateChoice < std::size(kCommonRatesHz) ? kCommonRatesHz[rateChoice] : In<uint32_t>(input, 8000, 192000);
+    const uint8_t songChoice = Any<uint8_t>(input);  // taken modulo the song count
+    const uint32_t decodes = In<uint32_t>(input, 150, 300);  // fiftieths of a second
+    // The library's request sizes, cycled; it mixes a tick in pieces when they are smaller.
+    std::vector<uint32_t> pieces(In<uint32_t>(input, 1, 6));
+    for (uint32_t& frames : pieces) frames = In<uint32_t>(input, 1, 1000);
+    const uint32_t seekFraction = In<uint32_t>(input, 0, 65535);  // in 1/65536 of the render
     const std::vector<uint8_t> module = BuildModule(DescribeSong(input));
-    const uint32_t moduleBytes = static_cast<uint32_t>(module.size());
 
-    Tune* tune = LoadTune(module.data(), moduleBytes, plan.stereoMode, plan.mixFrequency);
+    const TunePtr tune = LoadBytes(module, stereoMode, rate);
     Require(tune != nullptr, "the readers accept every module the builder writes");
-    const uint32_t song = plan.song % (tune->subsongCount + 1u);
-    const uint32_t decodes = std::min(plan.decodes, kFrameBudget / FramesPerDecode(tune));
-    Require(StartSubsong(tune, song) == 1, "every counted song starts");
-    const Samples whole = RenderWhole(tune, decodes);
-    Require(StartSubsong(tune, song) == 1, "a song starts again");
-    Require(RenderWhole(tune, decodes) == whole, "a restarted song renders as it did the first time");
-    FreeTune(tune);
-    CheckLibrary(module, plan, song, whole);
+    const uint32_t song = songChoice % (tune->subsongCount + 1u);
+    const uint32_t framesPerDecode = FramesPerDecode(tune.get());
+    const size_t frames = size_t{framesPerDecode} * std::min(decodes, kFrameBudget / framesPerDecode);
+    Require(StartSubsong(tune.get(), song) == 1, "every counted song starts");
+    const Samples whole = RenderTune(tune.get(), frames);
+    Require(StartSubsong(tune.get(), song) == 1, "a song starts again");
+    Require(RenderTune(tune.get(), frames) == whole, "a restarted song renders as it did the first time");
+
+    const PlayerPtr player = OpenPlayer(module, rate, stereoMode);
+    Require(player != nullptr && ahx_select_song(player.get(), song) == AHX_OK, "the library starts the song");
+    Require(RenderInPieces(player.get(), frames, pieces) == whole,
+            "the library, a tick mixed in pieces of the request sizes, renders the engine's whole ticks");
+    for (uint32_t fraction : {seekFraction, seekFraction / 3}) {  // backwards, then on from there
+        const size_t target = frames * fraction / 65536;
+        Require(ahx_seek(player.get(), target) == AHX_OK, "a seek succeeds");
+        const Samples rest(whole.begin() + 2 * static_cast<std::ptrdiff_t>(target), whole.end());
+        Require(RenderInPieces(player.get(), frames - target, pieces) == rest,
+                "after a seek the library renders what rendering through renders");
+    }
     return 0;
 }

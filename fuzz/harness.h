@@ -15,9 +15,8 @@ inline void Require(bool holds, const char* what) {
     std::abort();
 }
 
-// The targets that take a file read numbers from the end of the input and the file from the front:
-// the last four bytes, least significant first, give its length (more than is left takes it all),
-// so that seeds can say it plainly.
+// A file from the front of the input, as long as its last four bytes say (least significant first;
+// more than is left takes it all), so that seeds can say it plainly; numbers come from the end.
 inline std::vector<uint8_t> TakeFile(FuzzedDataProvider& input) {
     return input.ConsumeBytes<uint8_t>(input.ConsumeIntegral<uint32_t>());
 }

@@ -16,44 +16,27 @@ constexpr uint32_t kMaxCalls = 32;
 constexpr uint32_t kMaxFramesPerCall = 8192;
 constexpr uint32_t kMaxSeekSeconds = 30;  // a seek advances the replay tick by tick
 constexpr uint32_t kMaxMeasures = 1;      // a measure runs up to ten minutes of ticks
-constexpr uint32_t kMaxLoops = 2;
-constexpr uint32_t kMaxChannels = 16;
 constexpr uint32_t kCommonRatesHz[] = {0, 8000, 22050, 44100, 48000, 192000};
 
-bool IsResult(ahx_result result) {
-    return result >= AHX_OK && result <= AHX_ERROR_INVALID_ARGUMENT;
-}
-
+// A common rate and a stereo mode in range, or any numbers at all.
 ahx_settings AnySettings(FuzzedDataProvider& input) {
-    ahx_settings settings{};
-    if (input.ConsumeBool()) {
-        settings.sample_rate = OneOf(input, kCommonRatesHz);
-        settings.stereo_mode = In<int32_t>(input, 0, 4);
-    } else {
-        settings.sample_rate = Any<uint32_t>(input);
-        settings.stereo_mode = Any<int32_t>(input);
-    }
-    return settings;
-}
-
-bool SettingsValid(const ahx_settings& settings) {
-    const bool rateValid = settings.sample_rate == 0 || (settings.sample_rate >= 8000 && settings.sample_rate <= 192000);
-    return rateValid && settings.stereo_mode >= 0 && settings.stereo_mode <= 4;
+    const bool common = input.ConsumeBool();
+    return {common ? OneOf(input, kCommonRatesHz) : Any<uint32_t>(input),
+            common ? In<int32_t>(input, 0, 4) : Any<int32_t>(input)};
 }
 
 ahx_state StateOf(const ahx_player* player) {
     ahx_state state;
     Require(ahx_get_state(player, &state) == AHX_OK, "a player has a state");
     const ahx_info& info = *ahx_get_info(player);
-    Require(state.channels == info.channels && state.channels <= kMaxChannels, "the state has the module's channels");
+    Require(state.channels == info.channels, "the state has the module's channels");
     Require(state.song <= info.subsongs, "the state's song exists");
     Require(info.positions == 0 || state.position < info.positions, "the heard position exists");
     Require(state.row < 64 && (info.track_length == 0 || state.row < info.track_length), "the heard row exists");
     for (uint32_t v = 0; v < state.channels; ++v) {
-        const ahx_voice_state& voice = state.voices[v];
         // Envelope volumes are played as stored, up to 255, so volumes and levels may pass 64 and 1.
-        Require(voice.instrument <= info.instruments, "a voice plays an instrument that exists");
-        Require(voice.level >= 0.0f && voice.level <= 255.0f / 64.0f, "levels are 0 to 255 / 64");
+        Require(state.voices[v].instrument <= info.instruments, "a voice plays an instrument that exists");
+        Require(state.voices[v].level >= 0.0f && state.voices[v].level <= 255.0f / 64.0f, "levels are 0 to 255 / 64");
     }
     return state;
 }
@@ -61,15 +44,14 @@ ahx_state StateOf(const ahx_player* player) {
 // Calls on an open player, until the calls or the input run out.
 void Play(FuzzedDataProvider& input, ahx_player* player) {
     const ahx_info info = *ahx_get_info(player);
-    Require(info.channels >= 4 && info.channels <= kMaxChannels, "4 to 16 channels");
+    Require(info.channels >= 4 && info.channels <= 16, "4 to 16 channels");
     Require(info.speed_multiplier >= 1 && info.speed_multiplier <= 4, "speed multiplier 1 to 4");
     Require(info.stereo_mode <= 4 && info.title != nullptr, "info within its ranges");
     uint32_t measures = 0;
     for (uint32_t call = 0; call < kMaxCalls && input.remaining_bytes() > 0; ++call) {
         const ahx_state before = StateOf(player);
         switch (In(input, 0, 11)) {
-            case 0:
-            case 1: {  // s16, then from a seek back into it (to where it started, or further on) f32
+            case 0: case 1: {  // s16, then from a seek back into it (to where it started, or further on) f32
                 const uint64_t ahead = In(input, 0u, kMaxFramesPerCall);
                 const uint32_t frames = In(input, 1u, 2048u);
                 std::vector<int16_t> through(2 * (ahead + frames));
@@ -92,13 +74,10 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
             case 3: {
                 const uint32_t song = MostlyIn(input, 0u, 4u);
                 const ahx_result result = ahx_select_song(player, song);
-                if (song <= info.subsongs) {
-                    Require(result == AHX_OK && StateOf(player).song == song && StateOf(player).frame == 0,
-                            "an existing song starts from its beginning");
-                } else {
-                    Require(result == AHX_ERROR_NO_SUCH_SONG && StateOf(player).frame == before.frame,
-                            "a missing song changes nothing");
-                }
+                const ahx_state after = StateOf(player);
+                Require(song <= info.subsongs ? result == AHX_OK && after.song == song && after.frame == 0
+                                              : result == AHX_ERROR_NO_SUCH_SONG && after.frame == before.frame,
+                        "an existing song starts from its beginning, a missing one changes nothing");
                 break;
             }
             case 4: {
@@ -122,7 +101,7 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
             case 7: {
                 if (measures++ == kMaxMeasures) break;  // see kMaxMeasures
                 const uint32_t song = In(input, 0u, info.subsongs + 1);
-                const uint32_t loops = In(input, 0u, kMaxLoops);
+                const uint32_t loops = In(input, 0u, 2u);
                 ahx_length length{};
                 const ahx_result result = ahx_measure_song(player, song, loops, &length);
                 const ahx_result expected =
@@ -130,8 +109,7 @@ void Play(FuzzedDataProvider& input, ahx_player* player) {
                 Require(result == expected, "a measure answers as documented");
                 if (result == AHX_OK) {
                     const uint64_t capFrames = uint64_t{AHX_LENGTH_CAP_SECONDS} * info.sample_rate;
-                    Require(length.ends == 0 || length.ends == 1, "ends is 0 or 1");
-                    Require((length.end == AHX_SONG_CUT) == (length.ends == 0), "only the cap is not the song's own end");
+                    Require(length.ends == (length.end == AHX_SONG_CUT ? 0 : 1), "ends is 1 unless the cap cut the song");
                     Require(length.frames <= capFrames + info.sample_rate / 50, "no length past the cap");
                 }
                 const ahx_state after = StateOf(player);
@@ -188,29 +166,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     ahx_probe_info probe{};
     const ahx_result probed = ahx_probe(module.data(), module.size(), &probe);
-    Require(IsResult(probed) && probed != AHX_ERROR_OUT_OF_MEMORY, "a probe allocates nothing");
+    Require(probed >= AHX_OK && probed <= AHX_ERROR_INVALID_ARGUMENT && probed != AHX_ERROR_OUT_OF_MEMORY,
+            "a probe answers a documented result and allocates nothing");
     Require(ahx_result_text(static_cast<ahx_result>(Any<int>(input))) != nullptr, "every result has a text");
 
     const ahx_settings settings = AnySettings(input);
     const bool noSettings = In(input, 0, 7) == 0;
     ahx_player* opened = reinterpret_cast<ahx_player*>(1);  // must be overwritten either way
     const ahx_result result = ahx_open(module.data(), module.size(), noSettings ? nullptr : &settings, &opened);
-    Require(IsResult(result), "open answers a documented result");
+    Require(result >= AHX_OK && result <= AHX_ERROR_INVALID_ARGUMENT, "open answers a documented result");
     Require((result == AHX_OK) == (opened != nullptr), "a player exactly on success");
-    if (result == AHX_OK) {
-        Require(noSettings || SettingsValid(settings), "invalid settings are refused");
-        Require(probed == AHX_OK, "what opens also probes fine");
-    } else if (!noSettings && !SettingsValid(settings)) {
-        Require(result == AHX_ERROR_INVALID_ARGUMENT, "invalid settings are refused as such");
-    }
+    const bool rateValid = settings.sample_rate == 0 || (settings.sample_rate >= 8000 && settings.sample_rate <= 192000);
+    const bool settingsValid = noSettings || (rateValid && settings.stereo_mode >= 0 && settings.stereo_mode <= 4);
+    Require(settingsValid || result == AHX_ERROR_INVALID_ARGUMENT, "invalid settings are refused as such");
+    Require(result != AHX_OK || probed == AHX_OK, "what opens also probes fine");
     // The check reads the same bytes with every finding reported, and agrees with an open. It plays
     // every song through, so modules with many songs are left to the open and the calls.
     if (opened == nullptr || ahx_get_info(opened)->subsongs < 4) {
         const ahx_result checked = ahx_check(module.data(), module.size(), nullptr, nullptr);
-        Require(!(noSettings || SettingsValid(settings)) || checked == result, "the check agrees with open");
+        Require(!settingsValid || checked == result, "the check agrees with open");
     }
-    if (opened == nullptr) return 0;  // refused: checked above
-    PlayerPtr player(opened);
-    Play(input, player.get());
+    const PlayerPtr player(opened);
+    if (player != nullptr) Play(input, player.get());
     return 0;
 }

@@ -1,11 +1,11 @@
-// The plug-in as Kestrel sees it: the real ahx.kpl, loaded with dlopen by the stand-in host, gets a
-// fuzzed file and a fuzzed sequence of calls: opens with any subsong, tag and host version (with
-// the host's injected short reads and failed seeks), sample requests of any size, rewinds and seeks
-// to anywhere, the playing-time command with any double, closes. After every call the host contract
-// must hold: counts never above what was asked, the end flag and the length as the playing time
-// gives them, no file left open; libFuzzer's leak check sees anything the plug-in keeps.
+// The plug-in as Kestrel sees it: the real ahx.kpl, loaded by the stand-in host, gets a fuzzed file
+// and calls: opens with any subsong, tag and host version (with injected short reads and failed
+// seeks), requests of any size, rewinds and seeks anywhere, the playing-time command with any double,
+// closes. After every call counts stay within what was asked, the end flag and the length follow the
+// playing time and no file is left open; libFuzzer's leak check sees anything the plug-in keeps.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -21,8 +21,6 @@ constexpr uint32_t kMaxStreams = 4;
 constexpr uint32_t kMaxCalls = 48;
 constexpr uint32_t kMaxFramesWanted = 20000;  // the destination is allocated for real
 constexpr uint32_t kFramesPerSecond = 44100;
-constexpr uint32_t kFrameBytes = 4;
-constexpr int32_t kDefaultPlayingTimeMs = 600000;
 
 LoadedPlugin plugin;
 std::string modulePath;
@@ -34,24 +32,13 @@ struct OpenedStream {
     uint32_t deliveredFrames;
 };
 
-// The length a playing time gives: whole seconds at 44100 Hz, none for negative times, saturated
-// at the 32-bit count; NaN leaves the time as it was and out-of-range values clamp.
-struct PlayingTime {
-    int32_t milliseconds = kDefaultPlayingTimeMs;
-
-    void Set(double value) {
-        if (std::isnan(value)) return;  // the command keeps the time it had
-        if (value >= 2147483648.0) milliseconds = INT32_MAX;
-        else if (value <= -2147483649.0) milliseconds = INT32_MIN;
-        else milliseconds = static_cast<int32_t>(value);
-    }
-    uint32_t LengthFrames() const {
-        const int64_t seconds = milliseconds / 1000;
-        if (seconds <= 0) return 0;  // under a second, or negative: an empty stream
-        const int64_t frames = seconds * kFramesPerSecond;
-        return frames > int64_t{UINT32_MAX} ? UINT32_MAX : static_cast<uint32_t>(frames);
-    }
-};
+// The length a playing time gives: whole seconds at 44100 Hz of the time clamped to 32-bit
+// milliseconds, none under a second (or negative), saturated at the 32-bit count.
+uint32_t LengthFrames(double milliseconds) {
+    if (!(milliseconds >= 1000.0)) return 0;
+    const int64_t seconds = static_cast<int64_t>(std::min(milliseconds, double{INT32_MAX})) / 1000;
+    return static_cast<uint32_t>(std::min<int64_t>(seconds * kFramesPerSecond, UINT32_MAX));
+}
 
 double AnyTime(FuzzedDataProvider& input) {
     using Double = std::numeric_limits<double>;
@@ -73,9 +60,11 @@ uint32_t AnyFrameCount(FuzzedDataProvider& input) {
     }
 }
 
-int32_t SetPlayingTime(double milliseconds) {
+// The playing-time command, which keeps the time it had for NaN.
+void SetPlayingTime(double milliseconds, double& playingTimeMs) {
     Kestrel().numberArgument = milliseconds;
-    return plugin.getCommands()[0].function(&Kestrel());
+    Require(plugin.getCommands()[0].function(&Kestrel()) == 0, "the command answers 0");
+    if (!std::isnan(milliseconds)) playingTimeMs = milliseconds;
 }
 
 void StartHost(FuzzedDataProvider& input) {
@@ -84,38 +73,33 @@ void StartHost(FuzzedDataProvider& input) {
     Require(plugin.initPlugin(&info, nullptr) == 1, "a describe-only start succeeds");
 }
 
-void Open(FuzzedDataProvider& input, const PlayingTime& time, std::vector<OpenedStream>& streams) {
+void Open(FuzzedDataProvider& input, double playingTimeMs, std::vector<OpenedStream>& streams) {
     KestrelHost& host = Kestrel();
     host.faults.shortReadAtCall = input.ConsumeBool() ? host.readCalls + In(input, 1u, 3u) : 0;
     host.faults.failSeekAtCall = input.ConsumeBool() ? host.seekCalls + In(input, 1u, 2u) : 0;
-    StreamOpenInfo info = {};
     const uint32_t callerFlags = Any<uint32_t>(input);
-    info.flags = callerFlags;
-    info.subsong = MostlyIn(input, 0, 5);
-    info.openTag = input.ConsumeBool() ? Any<uint32_t>(input) : 0;
+    StreamOpenInfo info = {.flags = callerFlags, .subsong = MostlyIn(input, 0, 5),
+                           .openTag = input.ConsumeBool() ? Any<uint32_t>(input) : 0};
     const bool missingFile = In(input, 0, 15) == 0;
     void* handle = plugin.openStream(missingFile ? "/nonexistent/ahx-fuzz" : modulePath.c_str(), &info);
     host.faults = {0, 0};
     Require(host.openFiles == 0, "an open leaves no file open");
     if (handle == nullptr) return;  // refused: a failed open owes nothing but the closed file above
     Require(!missingFile, "a missing file does not open");
-    Require(info.length == time.LengthFrames(), "the length is the playing time in whole seconds");
+    Require(info.length == LengthFrames(playingTimeMs), "the length is the playing time in whole seconds");
     Require(info.channels == 2 && info.bits == 16 && info.frequency == 44100, "16-bit stereo at 44100 Hz");
     Require(info.flags == (callerFlags | 2u), "the flags gain bit value 2 and keep the rest");
-    if (streams.size() == kMaxStreams) {
-        plugin.closeStream(handle);
-        return;  // enough streams to interleave; this one proved the open
-    }
-    streams.push_back({handle, info.length, 0});
+    if (streams.size() < kMaxStreams) streams.push_back({handle, info.length, 0});
+    else plugin.closeStream(handle);  // enough streams to interleave; this one proved the open
 }
 
 void Pull(FuzzedDataProvider& input, OpenedStream& stream) {
     const uint32_t wanted = AnyFrameCount(input);
-    std::vector<uint8_t> destination(size_t{wanted} * kFrameBytes);  // exact: ASan sees any overrun
+    std::vector<uint8_t> destination(size_t{wanted} * 4);  // 16-bit stereo, exact: ASan sees any overrun
     SampleRequest request = {destination.data(), wanted, 0xDEADBEEF, -1};
     Require(plugin.streamSamples(stream.handle, &request) == 0, "StreamSamples answers 0");
     const uint32_t framesToEnd = stream.lengthFrames - stream.deliveredFrames;
-    const uint32_t expected = wanted < framesToEnd ? wanted : framesToEnd;
+    const uint32_t expected = std::min(wanted, framesToEnd);
     Require(request.framesWritten == expected, "frames written are those wanted, up to the end");
     Require(request.end == (wanted >= framesToEnd ? 1 : 0), "end is set exactly when the length is reached");
     stream.deliveredFrames += expected;
@@ -148,41 +132,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(out != nullptr && std::fwrite(file.data(), 1, file.size(), out) == file.size() && std::fclose(out) == 0,
             "the fuzz input is written to a file");
 
-    PlayingTime time;
-    Require(SetPlayingTime(kDefaultPlayingTimeMs) == 0, "the command answers 0");
+    double playingTimeMs;
+    SetPlayingTime(600000, playingTimeMs);  // the default: ten minutes
     StartHost(input);
     std::vector<OpenedStream> streams;
     for (uint32_t call = 0; call < kMaxCalls && input.remaining_bytes() > 0; ++call) {
-        const int what = In(input, 0, 7);
         OpenedStream* stream = streams.empty() ? nullptr : &streams[In<size_t>(input, 0, streams.size() - 1)];
-        switch (what) {
-            case 0: Open(input, time, streams); break;
+        switch (In(input, 0, 6)) {
+            case 0: Open(input, playingTimeMs, streams); break;
             case 1: case 2: if (stream) Pull(input, *stream); break;
             case 3: if (stream) Seek(input, *stream); break;
-            case 4: {
-                const double ms = AnyTime(input);
-                Require(SetPlayingTime(ms) == 0, "the command answers 0");
-                time.Set(ms);
-                break;
-            }
+            case 4: SetPlayingTime(AnyTime(input), playingTimeMs); break;
             case 5:
                 if (stream) {
                     plugin.closeStream(stream->handle);
                     streams.erase(streams.begin() + (stream - streams.data()));
                 }
                 break;
-            case 6: StartHost(input); break;
-            default: {
-                StreamOpenInfo info = {};
-                Require(plugin.openStream(modulePath.c_str(), nullptr) == nullptr, "no open without a record");
-                Require(plugin.streamSamples(nullptr, nullptr) == 0 && (plugin.seekStream(nullptr, 0), true),
-                        "null handles are ignored");
-                plugin.closeStream(nullptr);
-                Require(plugin.openStream(nullptr, &info) == nullptr, "no open without a name");
-                break;
-            }
+            default: StartHost(input); break;
         }
     }
+    StreamOpenInfo info = {};  // null arguments, with the streams still open
+    Require(plugin.openStream(modulePath.c_str(), nullptr) == nullptr, "no open without a record");
+    Require(plugin.openStream(nullptr, &info) == nullptr, "no open without a name");
+    Require(plugin.streamSamples(nullptr, nullptr) == 0, "null handles are ignored");
+    plugin.seekStream(nullptr, 0);
+    plugin.closeStream(nullptr);
     for (const OpenedStream& stream : streams) plugin.closeStream(stream.handle);
     Require(Kestrel().openFiles == 0, "every file is closed");
     return 0;

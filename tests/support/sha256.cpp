@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -46,25 +47,14 @@ void CompressBlock(uint32_t state[8], const uint8_t block[64]) {
 std::string Sha256Hex(const void* data, size_t byteCount) {
     uint32_t state[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    size_t wholeBlocks = byteCount / 64;
-    for (size_t i = 0; i < wholeBlocks; ++i) CompressBlock(state, bytes + 64 * i);
+    // The message, a one bit, zeros up to 8 bytes short of a whole block, and its length in bits.
+    std::vector<uint8_t> padded(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + byteCount);
+    padded.push_back(0x80);
+    while (padded.size() % 64 != 56) padded.push_back(0);
+    for (int i = 7; i >= 0; --i) padded.push_back(uint8_t(uint64_t(byteCount) * 8 >> (8 * i)));
+    for (size_t at = 0; at < padded.size(); at += 64) CompressBlock(state, &padded[at]);
 
-    uint8_t tail[128] = {};
-    size_t tailBytes = byteCount % 64;
-    for (size_t i = 0; i < tailBytes; ++i) tail[i] = bytes[64 * wholeBlocks + i];
-    tail[tailBytes] = 0x80;
-    size_t tailLength = tailBytes < 56 ? 64 : 128;
-    uint64_t bitCount = uint64_t(byteCount) * 8;
-    for (int i = 0; i < 8; ++i) tail[tailLength - 1 - i] = uint8_t(bitCount >> (8 * i));
-    CompressBlock(state, tail);
-    if (tailLength == 128) CompressBlock(state, tail + 64);
-
-    std::string hex;
-    char digits[9];
-    for (uint32_t word : state) {
-        std::snprintf(digits, sizeof digits, "%08x", word);
-        hex += digits;
-    }
+    char hex[65];
+    for (int i = 0; i < 8; ++i) std::snprintf(hex + 8 * i, 9, "%08x", state[i]);
     return hex;
 }
