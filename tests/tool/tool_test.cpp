@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <regex>
 #include <set>
 
 #include "ahx/ahx.h"
@@ -201,8 +202,6 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "two.ahx", "--seconds=.5", "--rate=8000"}, 0, "", "", {{"two.wav", W, 4000, "two.ahx", 8000}}},
         {{"render", "subs.hvl", "--song", "2"}, 0, "", "", {{"subs.wav", W, 72 * T, "subs.hvl", 44100, 1}}},
         {{"render", "two.ahx", "--stereo", "4"}, 0, "", "", {{"two.wav", W, 48 * T, "two.ahx", 44100, 0, 4}}},
-        {{"render", "two.ahx", "--stereo", "0", "-o", "plugin.wav"}, 0, "", "",
-         {{"plugin.wav", W, 48 * T, "two.ahx", 44100, 0, 0}}},
         {{"render", "three.hvl", "--fade", "0.5"}, 0, "", "", {{"three.wav", W, 72 * T, "three.hvl"}}, 22050},
         {{"render", "three.hvl", "-o", "kept.wav", "--force"}, 0, "", "", {{"kept.wav", W, 72 * T, "three.hvl"}}},
         // The song ends where it stops, 24 ticks in, unless --seconds asks for more.
@@ -227,16 +226,15 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          {{.file = "three.wav", .format = W, .frames = 72 * T - 22050, .input = "three.hvl", .start = 22050}}},
         {{"render", "three.hvl", "--start", "1", "--seconds", "0.25", "-o", "s.raw"}, 0, "", "",
          {{.file = "s.raw", .format = 0, .frames = 11025, .input = "three.hvl", .start = 44100}}},
-        {{"render", "two.ahx", "--stems", "-o", "parts.flac"}, 0, "", "",
-         Stems("parts-", ".flac", F, 48 * T, "two.ahx", 4)},
         {{"render", "three.hvl", "two.ahx", "-o", "x"}, 0, "", "[1/2 done] two.ahx",
          {{"x/three.wav", W, 72 * T, "three.hvl"}, {"x/two.wav", W, 48 * T, "two.ahx"}}, 0, kOnTerminal},
         {{"render", "-o", "-"}, 1, "", "pipe it into a player", {}, 0, kOnTerminal},
         // The interrupt comes early in a day-long render; no unfinished file stays behind.
         {{"render", "three.hvl", "--seconds", "86400", "-o", "long.wav"}, 130,
          "ahx: interrupted; the unfinished output was removed", "", {}, 0, kInterrupted},
-        // The folder walked in byte order and mirrored; the second a takes the next free name.
-        {{"render", "lib", "text.hvl", "-o", "new/", "--format", "flac"}, 2,
+        // The folder walked in byte order and mirrored; the second a takes the next free name. On three
+        // threads, as on one: each file's output and messages in input order.
+        {{"render", "lib", "text.hvl", "-o", "new/", "--format", "flac", "-j", "3"}, 2,
          "ahx: text.hvl: not a module (no THX or HVL header)\n", "new/a-2.flac",
          {{"new/a.flac", F, 48 * T, "lib/a.ahx"}, {"new/a-2.flac", F, 72 * T, "lib/a.hvl"},
           {"new/b/tune.flac", F, 24 * T, "lib/b/thx.tune"}}},
@@ -255,7 +253,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"info", "empty"}, 2, "ahx: empty: is a folder with no modules", ""},
         {{"render", "--song", "2"}, 2, "ahx: (demo song): no such song 2 (it has only song 1)", ""},
         {{"render", "three.hvl", "-o", "kept.wav"}, 2, "ahx: kept.wav: already exists (use --force", ""},
-        {{"info", "--json", "text.hvl", "three.hvl"}, 2, "ahx: text.hvl: not a module",
+        {{"info", "--json", "-j", "2", "text.hvl", "three.hvl"}, 2, "ahx: text.hvl: not a module",
          "{\"file\":\"text.hvl\",\"result\":\"unreadable\",\"reason\":\"not a module (no THX or HVL header)\"}\n"
          "{\"file\":\"three.hvl\","},
 
@@ -331,7 +329,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"check", "wrap.hvl"}, 3, "", "passes 32767 and wraps to -31073, outside the positions"},
         {{"check", "stop.hvl"}, 3, "", "tempo 0 stops the song here for good\nstop.hvl: song 1: never comes back to a "
                                        "played step within 10 minutes; it stops at position 1, row 0\n"},
-        {{"check", "--json", "restart5.hvl", "text.hvl", "missing.hvl"}, 2, "ahx: missing.hvl: not found",
+        {{"check", "--json", "-j", "3", "restart5.hvl", "text.hvl", "missing.hvl"}, 2, "ahx: missing.hvl: not found",
          "{\"file\":\"restart5.hvl\",\"result\":\"findings\",\"findings\":[{\"kind\":\"restart-beyond-end\","
          "\"section\":\"header\",\"offset\":8,\"found\":5,\"used\":2,\"message\":\"restart position 5 is beyond "
          "the positions; the song restarts at 2\"}]}\n"
@@ -405,6 +403,32 @@ TEST(Tool, TheCommittedDemoSongsMatchTheirSource) {
         for (size_t i = 0; i < samples.size(); ++i) peak[i % 2] = std::max(peak[i % 2], std::abs(int{samples[i]}));
         EXPECT_TRUE(std::min(peak[0], peak[1]) > 3000 && std::max(peak[0], peak[1]) < 32767) << name;
     }
+}
+
+double Number(const std::string& text, const std::string& pattern) {
+    std::smatch match;
+    if (!std::regex_search(text, match, std::regex(pattern))) throw std::runtime_error("no " + pattern + " in " + text);
+    return std::stod(match[1]);
+}
+
+// What info measures is what render's ReplayGain carries: gain = -18 LUFS - loudness, peak = true
+// peak; and a true peak is never below the sample peak render reports.
+TEST(Tool, InfoLoudnessAndReplayGainAgreeAndTruePeakCoversTheSamplePeak) {
+    Scratch folder;
+    const std::string demo = (kDemo / "demo.hvl").string();
+    const RunResult info = RunTool({"info", "--json", "--loudness", demo}, folder.path);
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    const double lufs = Number(info.out, "\"loudnessLufs\":(-?[0-9.]+)");
+    const double truePeak = Number(info.out, "\"truePeakDbtp\":(-?[0-9.]+)");
+    EXPECT_GT(Number(info.out, "\"loudnessRangeLu\":([0-9.]+)"), 0);
+    EXPECT_TRUE(lufs > -40 && lufs < 0) << lufs;
+    const RunResult render = RunTool({"render", "--replaygain", "-o", "song.flac", demo}, folder.path);
+    ASSERT_EQ(render.exitCode, 0) << render.err;
+    const std::string flac = ReadFile(folder / "song.flac");
+    EXPECT_NEAR(Number(flac, "REPLAYGAIN_TRACK_GAIN=(-?[0-9.]+) dB"), -18 - lufs, 0.011);
+    EXPECT_NEAR(20 * std::log10(Number(flac, "REPLAYGAIN_TRACK_PEAK=([0-9.]+)")), truePeak, 0.011);
+    EXPECT_GE(truePeak, Number(render.out, "peak (-?[0-9.]+) dBFS") - 0.05);
+    EXPECT_EQ(RunTool({"render", "--replaygain", "-o", "song.wav", demo}, folder.path).exitCode, 1);
 }
 
 // Whether this machine's libsndfile writes a format at a rate: asked of libsndfile itself, by
