@@ -202,6 +202,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "two.ahx", "--seconds=.5", "--rate=8000"}, 0, "", "", {{"two.wav", W, 4000, "two.ahx", 8000}}},
         {{"render", "subs.hvl", "--song", "2"}, 0, "", "", {{"subs.wav", W, 72 * T, "subs.hvl", 44100, 1}}},
         {{"render", "two.ahx", "--stereo", "4"}, 0, "", "", {{"two.wav", W, 48 * T, "two.ahx", 44100, 0, 4}}},
+        {{"render", "two.ahx", "--stereo", "0"}, 0, "", "", {{"two.wav", W, 48 * T, "two.ahx", 44100, 0, 0}}},
         {{"render", "three.hvl", "--fade", "0.5"}, 0, "", "", {{"three.wav", W, 72 * T, "three.hvl"}}, 22050},
         {{"render", "three.hvl", "-o", "kept.wav", "--force"}, 0, "", "", {{"kept.wav", W, 72 * T, "three.hvl"}}},
         // The song ends where it stops, 24 ticks in, unless --seconds asks for more.
