@@ -15,6 +15,7 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <tuple>
 
 #include "ahx/ahx.h"
 #include "builder/sample_songs.h"
@@ -32,7 +33,7 @@ RunResult RunTool(const std::vector<std::string>& args, const fs::path& folder, 
 }
 
 struct Audio {
-    int rate = 0, channels = 0, format = 0;  // format: libsndfile major format, 0 for raw bytes
+    int rate = 0, channels = 0, format = 0;  // format: libsndfile major format and encoding, 0 for raw bytes
     std::vector<int16_t> samples;            // interleaved
 };
 
@@ -40,7 +41,7 @@ Audio ReadAudio(const fs::path& file) {
     SF_INFO info{};
     SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
     if (sound == nullptr) return {};
-    Audio audio{info.samplerate, info.channels, info.format & SF_FORMAT_TYPEMASK, {}};
+    Audio audio{info.samplerate, info.channels, info.format & (SF_FORMAT_TYPEMASK | SF_FORMAT_SUBMASK), {}};
     audio.samples.resize(static_cast<size_t>(info.frames * info.channels));
     sf_readf_short(sound, audio.samples.data(), info.frames);
     sf_close(sound);
@@ -265,8 +266,6 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          tinyDisk("size=64k")},
         {{"render", "three.hvl", "-o", "disk/kept.wav", "--force"}, 2, "ahx: disk/kept.wav: cannot write: ", "", {}, 0,
          "@", tinyDisk("size=64k")},
-        {{"render", "three.hvl", "-o", "disk/"}, 2, "ahx: disk/three.wav: cannot write: Read-only file system", "", {},
-         0, "@", tinyDisk("ro,size=64k")},
         {{"render", "three.hvl", "-o", "locked/"}, 2, "ahx: locked/three.wav: cannot write: Permission denied", "",
          {}, 0, kAsNobody, asNobody([](Folder& f) {
              fs::create_directory(f / "locked");
@@ -363,9 +362,8 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
             if (o.file != "-") files.insert(o.file);
             const fs::path file = o.file == "-" ? piped / "out" : folder / o.file;
             const Audio got = o.format != 0 ? ReadAudio(file) : RawAudio(ReadFile(file), o.rate);
-            EXPECT_EQ(got.format, o.format);
-            EXPECT_EQ(got.rate, o.rate);
-            EXPECT_EQ(got.channels, 2);
+            EXPECT_EQ(std::tuple(got.format & SF_FORMAT_TYPEMASK, got.rate, got.channels),
+                      std::tuple(o.format, o.rate, 2));
             EXPECT_EQ(got.samples.size(), o.frames * 2) << o.file;
             if (got.samples.size() != o.frames * 2) continue;
             const Reference reference{o.song, o.stereoMode, static_cast<uint32_t>(o.rate), o.mask, o.stem};
@@ -485,16 +483,10 @@ TEST(Tool, EachFormatReadsBackWithItsEncodingLengthAndTags) {
             continue;
         }
         ASSERT_EQ(exitCode, 0) << err;
-        SF_INFO info{};
-        SNDFILE* sound = sf_open((folder / name).c_str(), SFM_READ, &info);
-        ASSERT_NE(sound, nullptr);
-        sf_close(sound);
-        EXPECT_EQ(info.format & (SF_FORMAT_TYPEMASK | SF_FORMAT_SUBMASK), f.format);
-        EXPECT_EQ(info.samplerate, f.rate);
-        EXPECT_EQ(info.channels, 2);
-        // Two positions of 24 ticks of a fiftieth of a second each.
-        const uint64_t frames = 48 * static_cast<uint64_t>(f.rate) / 50;
-        ASSERT_EQ(static_cast<uint64_t>(info.frames), frames);
+        const Audio got = ReadAudio(folder / name);
+        // Two positions of 24 ticks of a fiftieth of a second each, in two channels.
+        EXPECT_EQ(std::tuple(got.format, got.rate, got.channels, got.samples.size()),
+                  std::tuple(f.format, f.rate, 2, size_t{2 * 48} * static_cast<size_t>(f.rate) / 50));
         EXPECT_EQ(Tag(folder / name, SF_STR_TITLE), "Band? \xC3\xA9");
         EXPECT_EQ(Tag(folder / name, SF_STR_COMMENT), "HVL version 1, song 1 of 1");
         if (f.holdsSoftware) {
