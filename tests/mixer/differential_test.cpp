@@ -1,7 +1,6 @@
-// Hand-worked values of the mixing rules for both mixing paths and for a plain, frame-by-frame reference
-// written from the same rules; then the mixer against that reference over thousands of random voice
-// states, and whole songs decoded by the engine against the replay's own ticks with the buffer copies
-// and the mix done by the reference. Every output byte and every position must match.
+// Hand-worked mixing values for both mixing paths and for a literal frame-by-frame reference; then the
+// mixer against that reference over thousands of random voice states, and whole decoded songs against the
+// replay's own ticks with the buffer copies and the mix done literally. Every byte and position must match.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -96,7 +95,6 @@ std::unique_ptr<Tune> MakeTune(uint16_t channelCount, uint32_t mixGain, int8_t s
     return tune;
 }
 
-// The reference and MixChunk must both give the hand-worked `values` on both sides, frame by frame.
 void ExpectMix(Tune* tune, const std::vector<int16_t>& values, const char* what) {
     const auto frameCount = static_cast<uint32_t>(values.size());
     const ReferenceOutput reference = ReferenceMix(*tune, kAllVoices, frameCount);
@@ -218,7 +216,7 @@ void RandomState(std::mt19937& random, Tune* tune) {
                                       1 + below(4u << 16), kWrap - below(3),    1 + below(kWrap)};
             return steps[below(6)];
         };
-        const auto position = [&](uint32_t stepSize) {  // kWrap + below(stepSize): as a previous call can leave it
+        const auto position = [&](uint32_t stepSize) {
             const uint32_t positions[] = {0, kWrap - 1 - below(3), kWrap + below(stepSize), kWrap - stepSize + below(2),
                                           below(kWrap)};
             return positions[std::min(below(6), 4u)];
@@ -258,8 +256,7 @@ TEST(MixerDifferential, MixChunkMixVoicesMixStemsAndAdvanceMatchTheReference) {
             }
         };
 
-        // Interleaved, in two planes with a stride of one sample, or with an odd stride; every other
-        // round with the peak meters.
+        // Interleaved, in two planes, or at an odd stride; every other round with the peak meters.
         const uint32_t layout = random() % 3, stride = layout == 0 ? 2 : layout == 1 ? 1 : 3;
         std::vector<int16_t> left(size_t{frameCount} * stride + 2), right(left.size());
         int16_t *leftAt = left.data(), *rightAt = layout == 0 ? left.data() + 1 : right.data();
