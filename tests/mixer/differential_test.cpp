@@ -99,9 +99,11 @@ void ExpectMix(Tune* tune, const std::vector<int16_t>& values, const char* what)
     const auto frameCount = static_cast<uint32_t>(values.size());
     const ReferenceOutput reference = ReferenceMix(*tune, kAllVoices, frameCount);
     EXPECT_EQ(std::pair(reference.left, reference.right), std::pair(values, values)) << "reference, " << what;
-    std::vector<int16_t> left(values.size(), 12345), right = left;
-    MixChunk(tune, frameCount, left.data(), right.data(), sizeof(int16_t));
-    EXPECT_EQ(std::pair(left, right), std::pair(values, values)) << what;
+    std::vector<int16_t> frames(2 * values.size(), 12345);  // interleaved, as the decoder asks
+    MixChunk(tune, frameCount, &frames[0], &frames[1], 2 * sizeof(int16_t));
+    for (size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(std::pair(frames[2 * i], frames[2 * i + 1]), std::pair(values[i], values[i])) << what << ", " << i;
+    }
 }
 
 // The hand-worked rows run on the portable and on the AVX2 mixing loops (where the processor has AVX2).
