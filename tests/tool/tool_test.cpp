@@ -1,4 +1,4 @@
-// The ahx tool run as a user runs it, a subprocess (also on a terminal, interrupted, and against a
+// The ahx tool run as a user runs it, a subprocess (also on a terminal, interrupted, on several threads, against a
 // hostile filesystem): outputs read back through libsndfile and compared with the library's render,
 // the tool's own messages, JSON and exit codes, and the bundled demo songs.
 #include <gtest/gtest.h>
