@@ -1,9 +1,9 @@
-// Hand-worked values of the mixing rules for both mixing paths and for a plain, frame-by-frame reference
-// written from the same rules; then the mixer against that reference over thousands of random voice
-// states, and whole songs decoded by the engine against the replay's own ticks with the buffer copies
-// and the mix done by the reference. Every output byte and every position must match.
+// Hand-worked mixing values for both mixing paths and for a literal frame-by-frame reference; then the
+// mixer against that reference over thousands of random voice states, and whole decoded songs against the
+// replay's own ticks with the buffer copies and the mix done literally. Every byte and position must match.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -36,53 +36,47 @@ struct ReferenceCursor {
     }
 };
 
-int16_t Saturate(int64_t value) {
-    return static_cast<int16_t>(value > INT16_MAX ? INT16_MAX : value < INT16_MIN ? INT16_MIN : value);
-}
-
 struct ReferenceOutput {
     std::vector<int16_t> left, right;  // the mix
     std::vector<std::vector<int16_t>> stems;  // interleaved, per voice
     std::vector<uint16_t> peaks;
-    std::vector<uint32_t> positions, ringPositions;
+    std::vector<ReferenceCursor> plain, ring;  // where each voice's positions end
 };
 
 // The mix, each voice's stem and the peaks (raised from `peaks`) in one literal pass; the Tune is only read.
 ReferenceOutput ReferenceMix(const Tune& tune, uint32_t audible, uint32_t frameCount,
                              std::vector<uint16_t> peaks = std::vector<uint16_t>(kMaxChannels)) {
     const uint32_t voiceCount = tune.channelCount;
-    std::vector<ReferenceCursor> plain, ring;
-    for (uint32_t v = 0; v < voiceCount; ++v) {
-        plain.push_back({tune.voices[v].samplePosition, tune.voices[v].sampleStep});
-        ring.push_back({tune.voices[v].ringPosition, tune.voices[v].ringStep});
-    }
+    const auto saturate = [](int64_t value) {
+        return static_cast<int16_t>(std::clamp<int64_t>(value, INT16_MIN, INT16_MAX));
+    };
     ReferenceOutput out;
     out.peaks = std::move(peaks);
+    for (uint32_t v = 0; v < voiceCount; ++v) {
+        out.plain.push_back({tune.voices[v].samplePosition, tune.voices[v].sampleStep});
+        out.ring.push_back({tune.voices[v].ringPosition, tune.voices[v].ringStep});
+    }
     out.stems.assign(voiceCount, std::vector<int16_t>(2 * size_t{frameCount}));
     for (uint32_t frame = 0; frame < frameCount; ++frame) {
         int32_t left = 0, right = 0;
         for (uint32_t v = 0; v < voiceCount; ++v) {
             const Voice& voice = tune.voices[v];
-            int32_t term = voice.voiceBuffer[plain[v].Next()];
+            int32_t term = voice.voiceBuffer[out.plain[v].Next()];
             // A voice without a ring source leaves its ring position alone.
-            if (voice.ringMixSource != nullptr) term = (voice.ringBuffer[ring[v].Next()] * term) >> 7;
+            if (voice.ringMixSource != nullptr) term = (voice.ringBuffer[out.ring[v].Next()] * term) >> 7;
             term *= voice.mixVolume;
             if ((audible >> v & 1) == 0) continue;
             const int32_t termLeft = (term * static_cast<int32_t>(voice.panGainLeft)) >> 7;
             const int32_t termRight = (term * static_cast<int32_t>(voice.panGainRight)) >> 7;
             left += termLeft;
             right += termRight;
-            out.stems[v][2 * frame] = Saturate((int64_t{termLeft} * tune.mixGain) >> 8);
-            out.stems[v][2 * frame + 1] = Saturate((int64_t{termRight} * tune.mixGain) >> 8);
+            out.stems[v][2 * frame] = saturate((int64_t{termLeft} * tune.mixGain) >> 8);
+            out.stems[v][2 * frame + 1] = saturate((int64_t{termRight} * tune.mixGain) >> 8);
             const uint32_t magnitude = static_cast<uint32_t>(term < 0 ? -term : term);
             if (magnitude > out.peaks[v]) out.peaks[v] = static_cast<uint16_t>(magnitude);
         }
-        out.left.push_back(Saturate((int64_t{left} * tune.mixGain) >> 8));
-        out.right.push_back(Saturate((int64_t{right} * tune.mixGain) >> 8));
-    }
-    for (uint32_t v = 0; v < voiceCount; ++v) {
-        out.positions.push_back(plain[v].position);
-        out.ringPositions.push_back(ring[v].position);
+        out.left.push_back(saturate((int64_t{left} * tune.mixGain) >> 8));
+        out.right.push_back(saturate((int64_t{right} * tune.mixGain) >> 8));
     }
     return out;
 }
@@ -101,12 +95,11 @@ std::unique_ptr<Tune> MakeTune(uint16_t channelCount, uint32_t mixGain, int8_t s
     return tune;
 }
 
-// The reference and MixChunk must both give the hand-worked `values` on both sides, frame by frame.
 void ExpectMix(Tune* tune, const std::vector<int16_t>& values, const char* what) {
     const auto frameCount = static_cast<uint32_t>(values.size());
     const ReferenceOutput reference = ReferenceMix(*tune, kAllVoices, frameCount);
     EXPECT_EQ(std::pair(reference.left, reference.right), std::pair(values, values)) << "reference, " << what;
-    std::vector<int16_t> frames(2 * values.size(), 12345);
+    std::vector<int16_t> frames(2 * values.size(), 12345);  // interleaved, as the decoder asks
     MixChunk(tune, frameCount, &frames[0], &frames[1], 2 * sizeof(int16_t));
     for (size_t i = 0; i < values.size(); ++i) {
         EXPECT_EQ(std::pair(frames[2 * i], frames[2 * i + 1]), std::pair(values[i], values[i])) << what << ", " << i;
@@ -221,23 +214,14 @@ void RandomState(std::mt19937& random, Tune* tune) {
             voice.ringBuffer[i] = static_cast<int8_t>(random());
         }
         const auto step = [&] {
-            switch (below(6)) {
-                case 0: return 1 + below(64);
-                case 1: return 1 + below(1u << 16);
-                case 2: return 1u << (16 + below(4));
-                case 3: return 1 + below(4u << 16);
-                case 4: return kWrap - below(3);
-                default: return 1 + below(kWrap);
-            }
+            const uint32_t steps[] = {1 + below(64),       1 + below(1u << 16), 1u << (16 + below(4)),
+                                      1 + below(4u << 16), kWrap - below(3),    1 + below(kWrap)};
+            return steps[below(6)];
         };
         const auto position = [&](uint32_t stepSize) {
-            switch (below(6)) {
-                case 0: return 0u;
-                case 1: return kWrap - 1 - below(3);
-                case 2: return kWrap + below(stepSize);  // as a previous call can leave it
-                case 3: return kWrap - stepSize + below(2);
-                default: return below(kWrap);
-            }
+            const uint32_t positions[] = {0, kWrap - 1 - below(3), kWrap + below(stepSize), kWrap - stepSize + below(2),
+                                          below(kWrap)};
+            return positions[std::min(below(6), 4u)];
         };
         voice.sampleStep = step();
         voice.samplePosition = position(voice.sampleStep);
@@ -269,13 +253,12 @@ TEST(MixerDifferential, MixChunkMixVoicesMixStemsAndAdvanceMatchTheReference) {
         const auto expectPositions = [&](const char* what) {
             for (uint32_t v = 0; v < tune->channelCount; ++v) {
                 ASSERT_EQ(std::pair(tune->voices[v].samplePosition, tune->voices[v].ringPosition),
-                          std::pair(expected.positions[v], expected.ringPositions[v]))
+                          std::pair(expected.plain[v].position, expected.ring[v].position))
                     << what << round << " voice " << v;
             }
         };
 
-        // Interleaved, in two planes with a stride of one sample, or with an odd stride; every other
-        // round with the peak meters.
+        // Interleaved, in two planes, or at an odd stride; every other round with the peak meters.
         const uint32_t layout = random() % 3, stride = layout == 0 ? 2 : layout == 1 ? 1 : 3;
         std::vector<int16_t> left(size_t{frameCount} * stride + 2), right(left.size());
         int16_t *leftAt = left.data(), *rightAt = layout == 0 ? left.data() + 1 : right.data();
@@ -353,8 +336,8 @@ TEST(MixerDifferential, DecodedSongsMatchTheReference) {
                         for (uint32_t v = 0; v < reference->channelCount; ++v) ReferenceFill(&reference->voices[v]);
                         const ReferenceOutput expected = ReferenceMix(*reference, kAllVoices, framesPerTick);
                         for (uint32_t v = 0; v < reference->channelCount; ++v) {
-                            reference->voices[v].samplePosition = expected.positions[v];
-                            reference->voices[v].ringPosition = expected.ringPositions[v];
+                            reference->voices[v].samplePosition = expected.plain[v].position;
+                            reference->voices[v].ringPosition = expected.ring[v].position;
                         }
                         for (uint32_t i = 0; i < framesPerTick; ++i) {
                             const size_t at = 2 * (size_t{tick} * framesPerTick + i);

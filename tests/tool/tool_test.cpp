@@ -1,4 +1,4 @@
-// The ahx tool run as a user runs it, a subprocess (also on a terminal, interrupted, and against a
+// The ahx tool run as a user runs it, a subprocess (also on a terminal, interrupted, on several threads, against a
 // hostile filesystem): outputs read back through libsndfile and compared with the library's render,
 // the tool's own messages, JSON and exit codes, and the bundled demo songs.
 #include <gtest/gtest.h>
@@ -13,7 +13,9 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <regex>
 #include <set>
+#include <tuple>
 
 #include "ahx/ahx.h"
 #include "builder/sample_songs.h"
@@ -31,7 +33,7 @@ RunResult RunTool(const std::vector<std::string>& args, const fs::path& folder, 
 }
 
 struct Audio {
-    int rate = 0, channels = 0, format = 0;  // format: libsndfile major format, 0 for raw bytes
+    int rate = 0, channels = 0, format = 0;  // format: libsndfile major format and encoding, 0 for raw bytes
     std::vector<int16_t> samples;            // interleaved
 };
 
@@ -39,7 +41,7 @@ Audio ReadAudio(const fs::path& file) {
     SF_INFO info{};
     SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
     if (sound == nullptr) return {};
-    Audio audio{info.samplerate, info.channels, info.format & SF_FORMAT_TYPEMASK, {}};
+    Audio audio{info.samplerate, info.channels, info.format & (SF_FORMAT_TYPEMASK | SF_FORMAT_SUBMASK), {}};
     audio.samples.resize(static_cast<size_t>(info.frames * info.channels));
     sf_readf_short(sound, audio.samples.data(), info.frames);
     sf_close(sound);
@@ -201,8 +203,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "two.ahx", "--seconds=.5", "--rate=8000"}, 0, "", "", {{"two.wav", W, 4000, "two.ahx", 8000}}},
         {{"render", "subs.hvl", "--song", "2"}, 0, "", "", {{"subs.wav", W, 72 * T, "subs.hvl", 44100, 1}}},
         {{"render", "two.ahx", "--stereo", "4"}, 0, "", "", {{"two.wav", W, 48 * T, "two.ahx", 44100, 0, 4}}},
-        {{"render", "two.ahx", "--stereo", "0", "-o", "plugin.wav"}, 0, "", "",
-         {{"plugin.wav", W, 48 * T, "two.ahx", 44100, 0, 0}}},
+        {{"render", "two.ahx", "--stereo", "0"}, 0, "", "", {{"two.wav", W, 48 * T, "two.ahx", 44100, 0, 0}}},
         {{"render", "three.hvl", "--fade", "0.5"}, 0, "", "", {{"three.wav", W, 72 * T, "three.hvl"}}, 22050},
         {{"render", "three.hvl", "-o", "kept.wav", "--force"}, 0, "", "", {{"kept.wav", W, 72 * T, "three.hvl"}}},
         // The song ends where it stops, 24 ticks in, unless --seconds asks for more.
@@ -218,8 +219,6 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"render", "subs.hvl", "--song", "all", "--stems", "-o", "st/", "--format", "aiff"}, 0, "", "",
          Joined(Stems("st/subs-song1-", ".aiff", A, 72 * T, "subs.hvl", 4),
                 Stems("st/subs-song2-", ".aiff", A, 72 * T, "subs.hvl", 4, 1))},
-        {{"render", "subs.hvl", "--song", "all", "-o", "x.flac"}, 0, "", "",
-         {{"x-song1.flac", F, 72 * T, "subs.hvl"}, {"x-song2.flac", F, 72 * T, "subs.hvl", 44100, 1}}},
         {{"render", "band.hvl", "--solo", "1,3-4", "--mute", "3", "--separation", "0", "-o", "m.flac"}, 0, "", "",
          {{.file = "m.flac", .format = F, .frames = 48 * T, .input = "band.hvl", .mask = 0b1001, .separation = 0}}},
         // The tail of a whole render: half a second in, the length still counted from the start.
@@ -227,16 +226,15 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
          {{.file = "three.wav", .format = W, .frames = 72 * T - 22050, .input = "three.hvl", .start = 22050}}},
         {{"render", "three.hvl", "--start", "1", "--seconds", "0.25", "-o", "s.raw"}, 0, "", "",
          {{.file = "s.raw", .format = 0, .frames = 11025, .input = "three.hvl", .start = 44100}}},
-        {{"render", "two.ahx", "--stems", "-o", "parts.flac"}, 0, "", "",
-         Stems("parts-", ".flac", F, 48 * T, "two.ahx", 4)},
         {{"render", "three.hvl", "two.ahx", "-o", "x"}, 0, "", "[1/2 done] two.ahx",
          {{"x/three.wav", W, 72 * T, "three.hvl"}, {"x/two.wav", W, 48 * T, "two.ahx"}}, 0, kOnTerminal},
         {{"render", "-o", "-"}, 1, "", "pipe it into a player", {}, 0, kOnTerminal},
         // The interrupt comes early in a day-long render; no unfinished file stays behind.
         {{"render", "three.hvl", "--seconds", "86400", "-o", "long.wav"}, 130,
          "ahx: interrupted; the unfinished output was removed", "", {}, 0, kInterrupted},
-        // The folder walked in byte order and mirrored; the second a takes the next free name.
-        {{"render", "lib", "text.hvl", "-o", "new/", "--format", "flac"}, 2,
+        // The folder walked in byte order and mirrored; the second a takes the next free name. On three
+        // threads, as on one: each file's output and messages in input order.
+        {{"render", "lib", "text.hvl", "-o", "new/", "--format", "flac", "-j", "3"}, 2,
          "ahx: text.hvl: not a module (no THX or HVL header)\n", "new/a-2.flac",
          {{"new/a.flac", F, 48 * T, "lib/a.ahx"}, {"new/a-2.flac", F, 72 * T, "lib/a.hvl"},
           {"new/b/tune.flac", F, 24 * T, "lib/b/thx.tune"}}},
@@ -255,19 +253,16 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"info", "empty"}, 2, "ahx: empty: is a folder with no modules", ""},
         {{"render", "--song", "2"}, 2, "ahx: (demo song): no such song 2 (it has only song 1)", ""},
         {{"render", "three.hvl", "-o", "kept.wav"}, 2, "ahx: kept.wav: already exists (use --force", ""},
-        {{"info", "--json", "text.hvl", "three.hvl"}, 2, "ahx: text.hvl: not a module",
+        {{"info", "--json", "-j", "2", "text.hvl", "three.hvl"}, 2, "ahx: text.hvl: not a module",
          "{\"file\":\"text.hvl\",\"result\":\"unreadable\",\"reason\":\"not a module (no THX or HVL header)\"}\n"
          "{\"file\":\"three.hvl\","},
 
-        // A hostile filesystem: each failure gives one line and exit code 2, and leaves no partial output.
+        // A hostile filesystem: each failure gives one line and exit code 2, and leaves no partial output (a file
+        // --force would replace stays as it was).
         {{"render", "three.hvl", "-o", "-"}, 2, "ahx: standard output: cannot write: No space left on device", "",
          {}, 0, "@ >/dev/full"},
-        {{"render", "three.hvl", "-o", "disk/"}, 2, "ahx: disk/three.wav: cannot write: ", "", {}, 0, "@",
-         tinyDisk("size=64k")},
         {{"render", "three.hvl", "-o", "disk/kept.wav", "--force"}, 2, "ahx: disk/kept.wav: cannot write: ", "", {}, 0,
          "@", tinyDisk("size=64k")},
-        {{"render", "three.hvl", "-o", "disk/"}, 2, "ahx: disk/three.wav: cannot write: Read-only file system", "", {},
-         0, "@", tinyDisk("ro,size=64k")},
         {{"render", "three.hvl", "-o", "locked/"}, 2, "ahx: locked/three.wav: cannot write: Permission denied", "",
          {}, 0, kAsNobody, asNobody([](Folder& f) {
              fs::create_directory(f / "locked");
@@ -331,7 +326,7 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
         {{"check", "wrap.hvl"}, 3, "", "passes 32767 and wraps to -31073, outside the positions"},
         {{"check", "stop.hvl"}, 3, "", "tempo 0 stops the song here for good\nstop.hvl: song 1: never comes back to a "
                                        "played step within 10 minutes; it stops at position 1, row 0\n"},
-        {{"check", "--json", "restart5.hvl", "text.hvl", "missing.hvl"}, 2, "ahx: missing.hvl: not found",
+        {{"check", "--json", "-j", "3", "restart5.hvl", "text.hvl", "missing.hvl"}, 2, "ahx: missing.hvl: not found",
          "{\"file\":\"restart5.hvl\",\"result\":\"findings\",\"findings\":[{\"kind\":\"restart-beyond-end\","
          "\"section\":\"header\",\"offset\":8,\"found\":5,\"used\":2,\"message\":\"restart position 5 is beyond "
          "the positions; the song restarts at 2\"}]}\n"
@@ -364,9 +359,8 @@ TEST(Tool, EachCommandLineGivesItsExitCodeMessagesAndOutputs) {
             if (o.file != "-") files.insert(o.file);
             const fs::path file = o.file == "-" ? piped / "out" : folder / o.file;
             const Audio got = o.format != 0 ? ReadAudio(file) : RawAudio(ReadFile(file), o.rate);
-            EXPECT_EQ(got.format, o.format);
-            EXPECT_EQ(got.rate, o.rate);
-            EXPECT_EQ(got.channels, 2);
+            EXPECT_EQ(std::tuple(got.format & SF_FORMAT_TYPEMASK, got.rate, got.channels),
+                      std::tuple(o.format, o.rate, 2));
             EXPECT_EQ(got.samples.size(), o.frames * 2) << o.file;
             if (got.samples.size() != o.frames * 2) continue;
             const Reference reference{o.song, o.stereoMode, static_cast<uint32_t>(o.rate), o.mask, o.stem};
@@ -405,6 +399,32 @@ TEST(Tool, TheCommittedDemoSongsMatchTheirSource) {
         for (size_t i = 0; i < samples.size(); ++i) peak[i % 2] = std::max(peak[i % 2], std::abs(int{samples[i]}));
         EXPECT_TRUE(std::min(peak[0], peak[1]) > 3000 && std::max(peak[0], peak[1]) < 32767) << name;
     }
+}
+
+double Number(const std::string& text, const std::string& pattern) {
+    std::smatch match;
+    if (!std::regex_search(text, match, std::regex(pattern))) throw std::runtime_error("no " + pattern + " in " + text);
+    return std::stod(match[1]);
+}
+
+// What info measures is what render's ReplayGain carries: gain = -18 LUFS - loudness, peak = true
+// peak; and a true peak is never below the sample peak render reports.
+TEST(Tool, InfoLoudnessAndReplayGainAgreeAndTruePeakCoversTheSamplePeak) {
+    Scratch folder;
+    const std::string demo = (kDemo / "demo.hvl").string();
+    const RunResult info = RunTool({"info", "--json", "--loudness", demo}, folder.path);
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    const double lufs = Number(info.out, "\"loudnessLufs\":(-?[0-9.]+)");
+    const double truePeak = Number(info.out, "\"truePeakDbtp\":(-?[0-9.]+)");
+    EXPECT_GT(Number(info.out, "\"loudnessRangeLu\":([0-9.]+)"), 0);
+    EXPECT_TRUE(lufs > -40 && lufs < 0) << lufs;
+    const RunResult render = RunTool({"render", "--replaygain", "-o", "song.flac", demo}, folder.path);
+    ASSERT_EQ(render.exitCode, 0) << render.err;
+    const std::string flac = ReadFile(folder / "song.flac");
+    EXPECT_NEAR(Number(flac, "REPLAYGAIN_TRACK_GAIN=(-?[0-9.]+) dB"), -18 - lufs, 0.011);
+    EXPECT_NEAR(20 * std::log10(Number(flac, "REPLAYGAIN_TRACK_PEAK=([0-9.]+)")), truePeak, 0.011);
+    EXPECT_GE(truePeak, Number(render.out, "peak (-?[0-9.]+) dBFS") - 0.05);
+    EXPECT_EQ(RunTool({"render", "--replaygain", "-o", "song.wav", demo}, folder.path).exitCode, 1);
 }
 
 // Whether this machine's libsndfile writes a format at a rate: asked of libsndfile itself, by
@@ -460,16 +480,10 @@ TEST(Tool, EachFormatReadsBackWithItsEncodingLengthAndTags) {
             continue;
         }
         ASSERT_EQ(exitCode, 0) << err;
-        SF_INFO info{};
-        SNDFILE* sound = sf_open((folder / name).c_str(), SFM_READ, &info);
-        ASSERT_NE(sound, nullptr);
-        sf_close(sound);
-        EXPECT_EQ(info.format & (SF_FORMAT_TYPEMASK | SF_FORMAT_SUBMASK), f.format);
-        EXPECT_EQ(info.samplerate, f.rate);
-        EXPECT_EQ(info.channels, 2);
-        // Two positions of 24 ticks of a fiftieth of a second each.
-        const uint64_t frames = 48 * static_cast<uint64_t>(f.rate) / 50;
-        ASSERT_EQ(static_cast<uint64_t>(info.frames), frames);
+        const Audio got = ReadAudio(folder / name);
+        // Two positions of 24 ticks of a fiftieth of a second each, in two channels.
+        EXPECT_EQ(std::tuple(got.format, got.rate, got.channels, got.samples.size()),
+                  std::tuple(f.format, f.rate, 2, size_t{2 * 48} * static_cast<size_t>(f.rate) / 50));
         EXPECT_EQ(Tag(folder / name, SF_STR_TITLE), "Band? \xC3\xA9");
         EXPECT_EQ(Tag(folder / name, SF_STR_COMMENT), "HVL version 1, song 1 of 1");
         if (f.holdsSoftware) {
