@@ -29,13 +29,10 @@ const LoadedPlugin& Plugin() {
     return plugin;
 }
 
-// A way to open a module: open() answers whether it opened, play() renders what it opened and closes it.
-struct Face {
-    const char* name;
-    uint64_t leastRefused;  // allocations of the face's own that no open survives
-    std::function<bool(const ModuleFile&)> open;
-    std::function<Samples()> play;
-};
+// A way to open a module: open() answers whether it opened, play() renders what it opened and closes it;
+// leastRefused counts the allocations of the face's own that no open survives.
+struct Face { const char* name; uint64_t leastRefused; std::function<bool(const ModuleFile&)> open;
+              std::function<Samples()> play; };
 
 TEST(AllocationFailure, OpeningFailsCleanlyAtEveryAllocation) {
     void* stream = nullptr;

@@ -57,11 +57,9 @@ TEST(LibraryModule, InfoNamesAndSongStartsAreTheDescription) {
               std::make_tuple(AHX_FORMAT_AHX, 4u, 3u, 217u));
     EXPECT_STREQ(ahx_instrument_name(player.get(), 1), "Lead");
     EXPECT_STREQ(ahx_instrument_name(player.get(), 2), "Bass");
-    const uint32_t starts[] = {0, 1, 2};
-    for (uint32_t s = 0; s < 3; ++s) {
+    for (uint32_t s = 0; s < 3; ++s) {  // song s starts at position s
         uint32_t start = 99;
-        ASSERT_EQ(ahx_get_song_start(player.get(), s, &start), AHX_OK);
-        EXPECT_EQ(start, starts[s]) << "song " << s;
+        EXPECT_TRUE(ahx_get_song_start(player.get(), s, &start) == AHX_OK && start == s) << "song " << s;
     }
 }
 
@@ -93,13 +91,7 @@ TEST(LibraryModule, PatternDataIsTheDescription) {
 // positions of L steps plays P * L steps before it returns to its restart position r; a second pass
 // plays (P - r) * L more.
 TEST(LibraryModule, SongLengthsAreWorkedOutFromTheSteps) {
-    const struct {
-        const char* what;
-        uint32_t sampleRate;
-        uint32_t song;
-        uint32_t loops;
-        uint64_t frames;
-    } cases[] = {
+    const struct { const char* what; uint32_t sampleRate, song, loops; uint64_t frames; } cases[] = {
         // 3 * 4 steps * 6 ticks * (44100 / 50 / 2) = 72 * 441
         {"main song once", 44100, 0, 1, 72 * 441},
         // plus (3 - 2) * 4 * 6 = 24 ticks
@@ -121,11 +113,7 @@ TEST(LibraryModule, SongLengthsAreWorkedOutFromTheSteps) {
     }
     // Commands that change the course, on songs of four-step positions at 882 frames a tick.
     const ModuleDescription four = CountedSong(ModuleFormat::kHvl, 4);
-    const struct {
-        const char* what;
-        ModuleDescription song;
-        uint64_t ticks;
-    } commands[] = {
+    const struct { const char* what; ModuleDescription song; uint64_t ticks; } commands[] = {
         // B00 on the last step of position 2 goes back to position 0: position 3 never plays.
         {"jump back", WithCommand(four, 2, 3, 0xB, 0), 72},
         // D02 on position 0 lands on row 2 of position 1, whose B00 goes back to row 0 of position 0.
@@ -161,10 +149,7 @@ TEST(LibraryModule, MeasuringAndSummarisingLeavePlaybackAlone) {
 TEST(LibraryModule, StateFollowsTheStepBeingHeard) {
     const PlayerPtr player = OpenPlayer(BuildModule(DescribedSong()));
     ahx_set_metering(player.get(), 1);
-    const struct {
-        uint64_t frames;  // rendered from the start
-        uint32_t position, row, tick;
-    } cases[] = {
+    const struct { uint64_t frames; uint32_t position, row, tick; } cases[] = {  // frames rendered from the start
         {1, 0, 0, 0},
         {6 * 441, 0, 0, 5},          // the last frame of row 0's sixth tick
         {6 * 441 + 1, 0, 1, 0},      // the first frame of row 1

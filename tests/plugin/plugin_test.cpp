@@ -68,10 +68,6 @@ Samples Render(const Bytes& module, uint32_t song, uint32_t frames) {
     return out;
 }
 
-Samples Slice(const Samples& samples, size_t firstFrame, size_t frames) {
-    return Samples(samples.begin() + 2 * firstFrame, samples.begin() + 2 * (firstFrame + frames));
-}
-
 // Everything the destinations received, counted or not; frames written in all; the last end.
 struct Pulled { Samples samples; uint32_t written = 0; int32_t end = -1; };
 
@@ -235,14 +231,9 @@ TEST(PluginOpen, EveryFailureReturnsNullAndLeavesNoFileOpen) {
     const Bytes hvl = Melody(ModuleFormat::kHvl);
     // Call numbers of the injected faults: read 1 is the magic, read 2 the body; seek 1 goes to
     // the end, seek 2 back to the start. The rows that open show the same files succeed otherwise.
-    const struct {
-        const char* what;
-        Bytes bytes;
-        bool opens = false;
-        off_t size = 0;  // > 0: a sparse extension, the module then zeros; < 0: no such file
-        FileFaults faults = {0, 0};
-        int32_t subsong = 0;
-    } cases[] = {
+    // size > 0: a sparse extension, the module then zeros; < 0: no such file.
+    const struct { const char* what; Bytes bytes; bool opens = false; off_t size = 0; FileFaults faults = {0, 0};
+                   int32_t subsong = 0; } cases[] = {
         {.what = "exactly 16 MiB", .bytes = hvl, .opens = true, .size = 16 << 20},
         {.what = "subsong equal to the count", .bytes = hvl, .opens = true, .subsong = 2},
         {.what = "subsong beyond the count", .bytes = hvl, .subsong = 3},
