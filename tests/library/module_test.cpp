@@ -145,10 +145,15 @@ TEST(LibraryModule, MeasuringAndSummarisingLeavePlaybackAlone) {
     }
 }
 
-// Where the song is, after whole ticks: 441 frames a tick at 44100 Hz and multiplier 2, six ticks a step.
-TEST(LibraryModule, StateFollowsTheStepBeingHeard) {
-    const PlayerPtr player = OpenPlayer(BuildModule(DescribedSong()));
+// Where the song is, after whole ticks: 441 frames a tick at 44100 Hz and multiplier 2, six ticks a
+// step; and what each voice plays.
+TEST(LibraryModule, StateFollowsTheStepBeingHeardAndShowsEachVoice) {
+    ModuleDescription song = DescribedSong();
+    song.tracks[1][0].command1 = 0;  // plain note 25 with instrument 1, full volume
+    song.tracks[1][0].command2 = 0;
+    const PlayerPtr player = OpenPlayer(BuildModule(song));
     ahx_set_metering(player.get(), 1);
+    ahx_state state{};
     const struct { uint64_t frames; uint32_t position, row, tick; } cases[] = {  // frames rendered from the start
         {1, 0, 0, 0},
         {6 * 441, 0, 0, 5},          // the last frame of row 0's sixth tick
@@ -159,22 +164,13 @@ TEST(LibraryModule, StateFollowsTheStepBeingHeard) {
     for (const auto& c : cases) {
         ASSERT_EQ(ahx_seek(player.get(), 0), AHX_OK);
         Render(player.get(), c.frames);
-        ahx_state state{};
         ASSERT_EQ(ahx_get_state(player.get(), &state), AHX_OK);
         EXPECT_EQ(std::tie(state.frame, state.position, state.row, state.tick, state.tempo, state.channels),
                   std::make_tuple(c.frames, c.position, c.row, c.tick, 6u, 6u));
     }
-}
-
-TEST(LibraryModule, VoiceStateShowsNoteInstrumentPanAndLevel) {
-    ModuleDescription song = DescribedSong();
-    song.tracks[1][0].command1 = 0;  // plain note 25 with instrument 1, full volume
-    song.tracks[1][0].command2 = 0;
-    const PlayerPtr player = OpenPlayer(BuildModule(song));
-    ahx_set_metering(player.get(), 1);
+    ASSERT_EQ(ahx_seek(player.get(), 0), AHX_OK);
     ahx_set_voice_mask(player.get(), ~(1u << 2));
     Render(player.get(), 3 * 441);
-    ahx_state state{};
     ASSERT_EQ(ahx_get_state(player.get(), &state), AHX_OK);
     // Position 0: channel c plays track c % 4, so channel 1 plays track 1 (note 25, instrument 1)
     // and channel 2 track 2 (empty). Stereo mode 4 pans channels left, right, right, left.
@@ -186,15 +182,13 @@ TEST(LibraryModule, VoiceStateShowsNoteInstrumentPanAndLevel) {
     EXPECT_EQ(state.voice_mask, 0x3Fu & ~(1u << 2));
 
     // Muted, or with metering off, a channel shows no level.
-    ahx_set_voice_mask(player.get(), ~(1u << 1));
-    Render(player.get(), 441);
-    ahx_get_state(player.get(), &state);
-    EXPECT_EQ(state.voices[1].level, 0.0f);
-    ahx_set_voice_mask(player.get(), 0xFFFF);
-    ahx_set_metering(player.get(), 0);
-    Render(player.get(), 441);
-    ahx_get_state(player.get(), &state);
-    EXPECT_EQ(state.voices[1].level, 0.0f);
+    for (const auto& [mask, metering] : {std::pair{~(1u << 1), 1}, {0xFFFFu, 0}}) {
+        ahx_set_voice_mask(player.get(), mask);
+        ahx_set_metering(player.get(), metering);
+        Render(player.get(), 441);
+        ahx_get_state(player.get(), &state);
+        EXPECT_EQ(state.voices[1].level, 0.0f) << "mask " << mask << ", metering " << metering;
+    }
 }
 
 }  // namespace

@@ -25,11 +25,6 @@ std::vector<uint8_t> Bytes(const std::string& text, size_t size = 0) {
     return bytes;
 }
 
-std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t keep) {
-    bytes.resize(keep);
-    return bytes;
-}
-
 template <typename Change>
 std::vector<uint8_t> Built(ModuleFormat format, Change change) {
     ModuleDescription song = SmallSong(format);
@@ -57,9 +52,11 @@ TEST(LibraryResults, ProbeOpenAndDescriptionGiveTheReason) {
         {"THX revision 3", Built(A, [](auto& s) { s.version = 3; }), AHX_ERROR_UNSUPPORTED_VERSION,
          AHX_ERROR_UNSUPPORTED_VERSION, {AHX_FORMAT_AHX, 3, 0, 0}, "unsupported AHX revision 3"},
         {"magic alone", Bytes("HVL"), AHX_ERROR_TRUNCATED, AHX_ERROR_TRUNCATED, {}, "truncated or damaged"},
-        {"half a header", Cut(hvl, 10), AHX_ERROR_TRUNCATED, AHX_ERROR_TRUNCATED, {}, "truncated or damaged"},
+        {"half a header", {hvl.begin(), hvl.begin() + 10}, AHX_ERROR_TRUNCATED, AHX_ERROR_TRUNCATED, {},
+         "truncated or damaged"},
         // The header is whole, so the probe is content; the sections after it are not.
-        {"cut in the tracks", Cut(hvl, 22), AHX_OK, AHX_ERROR_TRUNCATED, {AHX_FORMAT_HVL, 1, 0, 0}, "truncated or damaged"},
+        {"cut in the tracks", {hvl.begin(), hvl.begin() + 22}, AHX_OK, AHX_ERROR_TRUNCATED, {AHX_FORMAT_HVL, 1, 0, 0},
+         "truncated or damaged"},
         {"1001 positions", Built(H, [](auto& s) { s.positions.resize(1001); }), AHX_ERROR_TOO_MANY_POSITIONS,
          AHX_ERROR_TOO_MANY_POSITIONS, {AHX_FORMAT_HVL, 1, 1001, 1000}, "too many positions: 1001, at most 1000"},
         {"1000 positions", Built(A, [](auto& s) { s.positions.resize(1000); }), AHX_OK, AHX_OK, {AHX_FORMAT_AHX, 2, 0, 0}, ""},
