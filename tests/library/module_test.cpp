@@ -31,12 +31,8 @@ ModuleDescription DescribedSong() {
             song.positions[p].transpose[c] = static_cast<int8_t>(c == 1 ? -12 : int(p));
         }
     }
-    song.instruments.resize(2);
-    song.instruments[0].name = "Lead";
-    song.instruments[1].name = "Bass";
-    for (BuiltInstrument& instrument : song.instruments) {
-        instrument.perfList = {BuiltPerfEntry{0, 1}};  // a triangle
-        instrument.envelope.sustainFrames = 200;       // held for the whole of these tests
+    for (const char* name : {"Lead", "Bass"}) {  // triangles held for the whole of these tests
+        song.instruments.push_back({.name = name, .envelope = {.sustainFrames = 200}, .perfList = {{.waveform = 1}}});
     }
     return song;
 }
