@@ -42,8 +42,7 @@ static void SubsongAndSeekMatchRender(const char* tool, const char* folder) {
     GstElement* decoder = gst_bin_get_by_name(GST_BIN(pipeline), "dec");
     GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "out");
     g_object_set(decoder, "current-subsong", 1u, NULL);
-    Expect(gst_element_seek_simple(pipeline, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE, GST_SECOND),
-           "the seek is accepted");
+    gst_element_seek_simple(pipeline, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE, GST_SECOND);
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     const gint16* want = (const gint16*)expected;
     gsize count = 0, differing = 0;
@@ -70,9 +69,8 @@ static void SubsongAndSeekMatchRender(const char* tool, const char* folder) {
 /* A module whose tracks end early posts a decode error naming the library's reason. */
 static void DamagedModuleIsAnError(const char* folder) {
     gchar* damaged = g_build_filename(folder, "damaged.hvl", NULL);
-    GstElement* pipeline = gst_parse_launch("filesrc name=in ! decodebin ! fakesink", NULL);
-    GstElement* source = gst_bin_get_by_name(GST_BIN(pipeline), "in");
-    g_object_set(source, "location", damaged, NULL);
+    gchar* description = g_strdup_printf("filesrc location=\"%s\" ! decodebin ! fakesink", damaged);
+    GstElement* pipeline = gst_parse_launch(description, NULL);
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     GstBus* bus = gst_element_get_bus(pipeline);
     GstMessage* message = gst_bus_timed_pop_filtered(bus, 10 * GST_SECOND, GST_MESSAGE_ERROR | GST_MESSAGE_EOS);
@@ -85,9 +83,8 @@ static void DamagedModuleIsAnError(const char* folder) {
     if (message != NULL) gst_message_unref(message);
     gst_element_set_state(pipeline, GST_STATE_NULL);
     gst_object_unref(bus);
-    gst_object_unref(source);
     gst_object_unref(pipeline);
-    g_free(damaged);
+    g_free(description), g_free(damaged);
 }
 
 int main(int argc, char** argv) {

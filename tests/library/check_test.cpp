@@ -17,8 +17,7 @@ ModuleDescription Counted(ModuleFormat format = ModuleFormat::kAhx) {
     song.name = "counted";
     song.trackLength = 4;
     song.tracks = {{}, {BuiltStep{.note = 37, .instrument = 1}}};
-    song.positions.resize(3);
-    for (BuiltPosition& position : song.positions) position.track[0] = 1;
+    song.positions.assign(3, BuiltPosition{{1}});
     song.instruments = {BuiltInstrument{.name = "tone", .envelope = {.sustainFrames = 255}, .perfList = {{.waveform = 1}}}};
     return song;
 }

@@ -21,9 +21,8 @@ ModuleDescription DescribedSong() {
     song.trackLength = 4;
     song.restartPosition = 2;
     song.subsongs = {1, 2};
-    song.tracks.resize(4);
-    song.tracks[1] = {BuiltStep{25, 1, 0xC, 0x20, 0x4, 0x41}, BuiltStep{}, BuiltStep{37, 2}};
-    song.tracks[3] = {BuiltStep{}, BuiltStep{}, BuiltStep{}, BuiltStep{60, 2, 0x8, 3}};
+    song.tracks = {{}, {BuiltStep{25, 1, 0xC, 0x20, 0x4, 0x41}, BuiltStep{}, BuiltStep{37, 2}}, {},
+                   {BuiltStep{}, BuiltStep{}, BuiltStep{}, BuiltStep{60, 2, 0x8, 3}}};
     song.positions.resize(3);
     for (uint32_t p = 0; p < 3; ++p) {
         for (uint32_t c = 0; c < 6; ++c) {

@@ -13,8 +13,7 @@ ModuleDescription SmallSong(ModuleFormat format) {
     song.version = format == ModuleFormat::kAhx ? 2 : 1;
     song.trackLength = 4;
     song.positions.resize(2);
-    song.tracks.resize(2);
-    song.tracks[1] = {BuiltStep{13, 1}};
+    song.tracks = {{}, {BuiltStep{13, 1}}};
     song.instruments.resize(1);
     return song;
 }

@@ -147,8 +147,7 @@ TEST(PluginStartup, DescribeOnlyFixedAnswersMissingServicesThenPlayingTime) {
 TEST(PluginStartup, HostVersionGatesRegistrationSubsongSongCountAndOpenTag) {
     const LoadedPlugin& plugin = Plugin();
     const ModuleFile file(Melody(ModuleFormat::kHvl));
-    const Bytes& module = file.bytes;
-    const Samples song[2] = {Render(module, 0, 2000), Render(module, 1, 2000)};
+    const Samples song[2] = {Render(file.bytes, 0, 2000), Render(file.bytes, 1, 2000)};
     ASSERT_FALSE(song[0] == song[1]) << "subsong 1 must differ from the main song to tell them apart";
     // From 5.3 on: file types registered, subsong read, song count written. From 6 on: the open tag.
     const struct { int32_t version, revision; uint32_t openTag; bool from5Point3, tagged; } cases[] = {
