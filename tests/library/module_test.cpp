@@ -134,9 +134,7 @@ TEST(LibraryModule, MeasuringAndSummarisingLeavePlaybackAlone) {
         ahx_song_summary summary{};
         ASSERT_EQ(ahx_measure_song(player.get(), 0, 1, &length), AHX_OK);
         ASSERT_EQ(ahx_summarise_song(player.get(), 0, &summary), AHX_OK);
-        const std::vector<int16_t> after = Render(player.get(), 5000);
-        const std::vector<int16_t> expected = EngineRender(bytes, 10000, 44100);
-        EXPECT_TRUE(std::equal(after.begin(), after.end(), expected.begin() + 10000)) << "stuck " << stuck;
+        EXPECT_TRUE(Render(player.get(), 5000) == Slice(EngineRender(bytes, 10000), 5000, 5000)) << "stuck " << stuck;
     }
 }
 

@@ -1,6 +1,5 @@
 // The texts every face shows the same way, worked out by hand: clock, step and song descriptions.
 #include <functional>
-#include <string>
 
 #include "library_support.h"
 

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "builder/module_builder.h"
