@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstddef>
-#include <cstdlib>
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -12,23 +11,16 @@
 #endif
 #endif
 
+// The sanitizer's own replacements, which it declares weak so that a program may wrap them; without
+// it, the C library's. Nothing the engine, library or plug-in does calls realloc.
 #ifdef AHX_UNDER_ASAN
 #include <sanitizer/lsan_interface.h>
-// The sanitizer's own replacements, which it declares weak so that a program may wrap them.
-extern "C" void* __interceptor_malloc(size_t size);
-extern "C" void* __interceptor_calloc(size_t count, size_t size);
-extern "C" void* __interceptor_realloc(void* pointer, size_t size);
-#define REAL_MALLOC __interceptor_malloc
-#define REAL_CALLOC __interceptor_calloc
-#define REAL_REALLOC __interceptor_realloc
+#define REAL(name) __interceptor_##name
 #else
-extern "C" void* __libc_malloc(size_t size);
-extern "C" void* __libc_calloc(size_t count, size_t size);
-extern "C" void* __libc_realloc(void* pointer, size_t size);
-#define REAL_MALLOC __libc_malloc
-#define REAL_CALLOC __libc_calloc
-#define REAL_REALLOC __libc_realloc
+#define REAL(name) __libc_##name
 #endif
+extern "C" void* REAL(malloc)(size_t size);
+extern "C" void* REAL(calloc)(size_t count, size_t size);
 
 namespace {
 
@@ -44,15 +36,11 @@ bool ShouldFail() {
 }  // namespace
 
 extern "C" void* malloc(size_t size) noexcept {
-    return ShouldFail() ? nullptr : REAL_MALLOC(size);
+    return ShouldFail() ? nullptr : REAL(malloc)(size);
 }
 
 extern "C" void* calloc(size_t count, size_t size) noexcept {
-    return ShouldFail() ? nullptr : REAL_CALLOC(count, size);
-}
-
-extern "C" void* realloc(void* pointer, size_t size) noexcept {
-    return ShouldFail() ? nullptr : REAL_REALLOC(pointer, size);
+    return ShouldFail() ? nullptr : REAL(calloc)(count, size);
 }
 
 void FailAllocationNumber(uint64_t k) {

@@ -1,5 +1,5 @@
 #pragma once
-// Makes the k-th allocation of the whole process fail: malloc, calloc and realloc are replaced in
+// Makes the k-th allocation of the whole process fail: malloc and calloc are replaced in
 // this test executable, so the plug-in loaded with dlopen (whose calls the dynamic linker resolves
 // to the executable's definitions first), the engine and the C library's own use (fopen's buffer)
 // all go through the same count. Nothing in the engine or the plug-in knows about it.
@@ -9,7 +9,6 @@
 void FailAllocationNumber(uint64_t k);
 // Allocations attempted since the last FailAllocationNumber, the failed one included.
 uint64_t AllocationsCounted();
-// Stops counting and failing.
 void StopFailingAllocations();
 // Bytes the C allocator holds for the program, or -1 where it cannot tell (under the address
 // sanitizer, whose leak checker answers instead). Exact only with glibc's thread cache off

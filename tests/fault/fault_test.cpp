@@ -12,6 +12,7 @@
 #include "host/kestrel/stand_in_host.h"
 #include "host/kestrel/stream_driver.h"
 #include "tests/fault/failing_allocator.h"
+#include "tests/support/engine_render.h"
 #include "tests/support/files.h"
 
 namespace {
@@ -29,13 +30,10 @@ const LoadedPlugin& Plugin() {
     return plugin;
 }
 
-// A way to open a module: open() answers whether it opened, play() renders what it opened and closes it.
-struct Face {
-    const char* name;
-    uint64_t leastRefused;  // allocations of the face's own that no open survives
-    std::function<bool(const ModuleFile&)> open;
-    std::function<Samples()> play;
-};
+// A way to open a module: open() answers whether it opened, play() renders what it opened and closes it;
+// leastRefused counts the allocations of the face's own that no open survives.
+struct Face { const char* name; uint64_t leastRefused; std::function<bool(const ModuleFile&)> open;
+              std::function<Samples()> play; };
 
 TEST(AllocationFailure, OpeningFailsCleanlyAtEveryAllocation) {
     void* stream = nullptr;
@@ -106,16 +104,15 @@ TEST(AllocationFailure, RewindWithoutMemoryKeepsPlayingThenRewindsWhenItCan) {
     void* stream = plugin.openStream(file.path.c_str(), &info);
     ASSERT_NE(stream, nullptr);
     const Samples reference = PullFrames(plugin, stream, 2 * kStreamFrames, kRequestFrames);
-    const Samples firstHalf(reference.begin(), reference.begin() + 2 * kStreamFrames);
-    const Samples secondHalf(reference.begin() + 2 * kStreamFrames, reference.end());
     plugin.seekStream(stream, 0);
-    ASSERT_EQ(PullFrames(plugin, stream, kStreamFrames, kRequestFrames), firstHalf);
+    ASSERT_EQ(PullFrames(plugin, stream, kStreamFrames, kRequestFrames), Slice(reference, 0, kStreamFrames));
     // The rewind's one allocation, a fresh Tune, fails: the old Tune plays on where it was.
     FailAllocationNumber(1);
     plugin.seekStream(stream, 0);
     EXPECT_EQ(AllocationsCounted(), 1u);
     StopFailingAllocations();
-    EXPECT_EQ(PullFrames(plugin, stream, kStreamFrames, kRequestFrames), secondHalf);
+    EXPECT_EQ(PullFrames(plugin, stream, kStreamFrames, kRequestFrames),
+              Slice(reference, kStreamFrames, kStreamFrames));
     EXPECT_FALSE(LeakCheckFindsLeaks());
     // With memory back, the same rewind starts the song again.
     plugin.seekStream(stream, 0);

@@ -17,8 +17,7 @@ ModuleDescription Counted(ModuleFormat format = ModuleFormat::kAhx) {
     song.name = "counted";
     song.trackLength = 4;
     song.tracks = {{}, {BuiltStep{.note = 37, .instrument = 1}}};
-    song.positions.resize(3);
-    for (BuiltPosition& position : song.positions) position.track[0] = 1;
+    song.positions.assign(3, BuiltPosition{{1}});
     song.instruments = {BuiltInstrument{.name = "tone", .envelope = {.sustainFrames = 255}, .perfList = {{.waveform = 1}}}};
     return song;
 }
@@ -57,12 +56,8 @@ void Collect(void* context, const ahx_finding* finding) {
 
 TEST(LibraryCheck, EachFaultIsReportedOnceWithItsPlace) {
     const BuiltStep jump15{.command1 = 0xB, .param1 = 0x15};
-    const struct {
-        const char* what;
-        std::vector<uint8_t> bytes;
-        ahx_result result;
-        std::vector<Expected> findings;
-    } cases[] = {
+    const struct { const char* what; std::vector<uint8_t> bytes; ahx_result result; std::vector<Expected> findings; }
+        cases[] = {
         {"clean", BuildModule(Counted()), AHX_OK, {}},
         {"clean HVL", BuildModule(Counted(ModuleFormat::kHvl)), AHX_OK, {}},
         // THX keeps the restart position in bytes 8 and 9.
@@ -165,11 +160,7 @@ TEST(LibrarySong, SummaryAndLengthTellHowTheSongGoesOnAndTheChannelsItUses) {
     constexpr uint64_t T = 882;  // frames per tick at 44100 Hz
     const BuiltStep note{.note = 25, .instrument = 1};
     const BuiltStep stop{.command1 = 0xF, .param1 = 0};
-    const struct {
-        const char* what;
-        ModuleDescription song;
-        ahx_song_summary expected;
-    } cases[] = {
+    const struct { const char* what; ModuleDescription song; ahx_song_summary expected; } cases[] = {
         // Three positions of 24 ticks, back to position 0; only channel 0 plays notes.
         {"loops to the start", Counted(), {AHX_SONG_LOOPS, 72 * T, 0, 0, 0x1}},
         {"loops to the restart", With(Counted(), [](auto& s) { s.restartPosition = 1; }), {AHX_SONG_LOOPS, 72 * T, 1, 0, 0x1}},

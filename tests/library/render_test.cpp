@@ -8,21 +8,10 @@
 
 namespace {
 
-std::vector<int16_t> Slice(const std::vector<int16_t>& frames, size_t firstFrame, size_t frameCount) {
-    return std::vector<int16_t>(frames.begin() + static_cast<ptrdiff_t>(2 * firstFrame),
-                                frames.begin() + static_cast<ptrdiff_t>(2 * (firstFrame + frameCount)));
-}
-
 // Metering, and a mask with bits beyond the channels, change nothing of what is heard.
 TEST(LibraryRender, AnyRequestSizeGivesTheEngineRender) {
-    const struct {
-        const char* what;
-        ModuleDescription song;
-        uint32_t sampleRate;
-        int32_t stereoMode;
-        uint32_t mask = 0xFFFF;
-        bool metering = false;
-    } songs[] = {
+    const struct { const char* what; ModuleDescription song; uint32_t sampleRate; int32_t stereoMode;
+                   uint32_t mask = 0xFFFF; bool metering = false; } songs[] = {
         {"HVL, 16 voices", BusySong(16), 44100, 0, 0xFFFFFFFF, true},
         {"HVL, multiplier 4", ShortLoopSong(8, 4), 44100, 0},
         {"THX, stereo 3", AsAhx(BusySong(4)), 44100, 3},
@@ -51,13 +40,9 @@ TEST(LibraryRender, AnyRequestSizeGivesTheEngineRender) {
 // it, leave snapshots behind every ten seconds that later seeks start from; a measurement of
 // another song in between changes nothing about what plays next.
 TEST(LibraryRender, SeekingEqualsRenderingThrough) {
-    const struct {
-        const char* what;
-        ModuleDescription song;
-        uint32_t sampleRate;
-        size_t seconds;
-        bool measured;  // measured first: snapshots to its end
-    } cases[] = {
+    // measured: measured first, so that snapshots reach its end
+    const struct { const char* what; ModuleDescription song; uint32_t sampleRate; size_t seconds; bool measured; }
+        cases[] = {
         {"multiplier 1, 44100 Hz", ShortLoopSong(6, 1), 44100, 5, false},
         {"multiplier 4, 44100 Hz", ShortLoopSong(6, 4), 44100, 5, false},
         {"multiplier 1, 8000 Hz", ShortLoopSong(6, 1), 8000, 5, false},
@@ -101,10 +86,9 @@ TEST(LibraryRender, SeekingEqualsRenderingThrough) {
 
 TEST(LibraryRender, FloatSamplesAreTheShortSamplesOver32768) {
     const auto bytes = BuildModule(BusySong(8));
-    const PlayerPtr shorts = OpenPlayer(bytes);
     const PlayerPtr floats = OpenPlayer(bytes);
     constexpr size_t kFrames = 20000;
-    const std::vector<int16_t> expected = Render(shorts.get(), kFrames);
+    const std::vector<int16_t> expected = LibraryRender(bytes, {}, kFrames);
     std::vector<float> rendered(2 * kFrames);
     ASSERT_EQ(ahx_render_f32(floats.get(), rendered.data(), kFrames), AHX_OK);
     size_t mismatches = 0;
@@ -129,9 +113,7 @@ TEST(LibraryRender, EachStemEqualsThatVoiceAloneAndMutedStemsAreSilent) {
         ASSERT_EQ(ahx_render_stems_s16(stemmed.get(), at.data(), piece), AHX_OK);
     }
     for (uint32_t voice = 0; voice < 16; ++voice) {
-        const PlayerPtr alone = OpenPlayer(bytes);
-        ahx_set_voice_mask(alone.get(), (1u << voice) & kMask);
-        const std::vector<int16_t> expected = Render(alone.get(), kFrames);
+        const std::vector<int16_t> expected = LibraryRender(bytes, {.mask = (1u << voice) & kMask}, kFrames);
         EXPECT_TRUE(stems[voice] == expected) << "voice " << voice;
         const bool silent = std::all_of(expected.begin(), expected.end(), [](int16_t s) { return s == 0; });
         EXPECT_EQ(silent, voice == 5) << "voice " << voice;

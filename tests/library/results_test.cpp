@@ -13,8 +13,7 @@ ModuleDescription SmallSong(ModuleFormat format) {
     song.version = format == ModuleFormat::kAhx ? 2 : 1;
     song.trackLength = 4;
     song.positions.resize(2);
-    song.tracks.resize(2);
-    song.tracks[1] = {BuiltStep{13, 1}};
+    song.tracks = {{}, {BuiltStep{13, 1}}};
     song.instruments.resize(1);
     return song;
 }
@@ -22,11 +21,6 @@ ModuleDescription SmallSong(ModuleFormat format) {
 std::vector<uint8_t> Bytes(const std::string& text, size_t size = 0) {
     std::vector<uint8_t> bytes(std::max(size, text.size()), 0);
     std::copy(text.begin(), text.end(), bytes.begin());
-    return bytes;
-}
-
-std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t keep) {
-    bytes.resize(keep);
     return bytes;
 }
 
@@ -41,13 +35,9 @@ std::vector<uint8_t> Built(ModuleFormat format, Change change) {
 TEST(LibraryResults, ProbeOpenAndDescriptionGiveTheReason) {
     const auto hvl = BuildModule(SmallSong(ModuleFormat::kHvl));
     const auto H = ModuleFormat::kHvl, A = ModuleFormat::kAhx;
-    const struct {
-        const char* what;
-        std::vector<uint8_t> bytes;
-        ahx_result probeResult, openResult;
-        ahx_probe_info probe;  // format and version compared where the header was read
-        const char* description;
-    } cases[] = {
+    // The probe's format and version are compared where the header was read.
+    const struct { const char* what; std::vector<uint8_t> bytes; ahx_result probeResult, openResult;
+                   ahx_probe_info probe; const char* description; } cases[] = {
         {"HVL", hvl, AHX_OK, AHX_OK, {AHX_FORMAT_HVL, 1, 0, 0}, ""},
         {"HVL version 0", Built(H, [](auto& s) { s.version = 0; }), AHX_OK, AHX_OK, {AHX_FORMAT_HVL, 0, 0, 0}, ""},
         {"THX revision 0", Built(A, [](auto& s) { s.version = 0; }), AHX_OK, AHX_OK, {AHX_FORMAT_AHX, 0, 0, 0}, ""},
@@ -61,9 +51,11 @@ TEST(LibraryResults, ProbeOpenAndDescriptionGiveTheReason) {
         {"THX revision 3", Built(A, [](auto& s) { s.version = 3; }), AHX_ERROR_UNSUPPORTED_VERSION,
          AHX_ERROR_UNSUPPORTED_VERSION, {AHX_FORMAT_AHX, 3, 0, 0}, "unsupported AHX revision 3"},
         {"magic alone", Bytes("HVL"), AHX_ERROR_TRUNCATED, AHX_ERROR_TRUNCATED, {}, "truncated or damaged"},
-        {"half a header", Cut(hvl, 10), AHX_ERROR_TRUNCATED, AHX_ERROR_TRUNCATED, {}, "truncated or damaged"},
+        {"half a header", {hvl.begin(), hvl.begin() + 10}, AHX_ERROR_TRUNCATED, AHX_ERROR_TRUNCATED, {},
+         "truncated or damaged"},
         // The header is whole, so the probe is content; the sections after it are not.
-        {"cut in the tracks", Cut(hvl, 22), AHX_OK, AHX_ERROR_TRUNCATED, {AHX_FORMAT_HVL, 1, 0, 0}, "truncated or damaged"},
+        {"cut in the tracks", {hvl.begin(), hvl.begin() + 22}, AHX_OK, AHX_ERROR_TRUNCATED, {AHX_FORMAT_HVL, 1, 0, 0},
+         "truncated or damaged"},
         {"1001 positions", Built(H, [](auto& s) { s.positions.resize(1001); }), AHX_ERROR_TOO_MANY_POSITIONS,
          AHX_ERROR_TOO_MANY_POSITIONS, {AHX_FORMAT_HVL, 1, 1001, 1000}, "too many positions: 1001, at most 1000"},
         {"1000 positions", Built(A, [](auto& s) { s.positions.resize(1000); }), AHX_OK, AHX_OK, {AHX_FORMAT_AHX, 2, 0, 0}, ""},
@@ -109,30 +101,26 @@ TEST(LibraryResults, ProbeOpenAndDescriptionGiveTheReason) {
 // output, a song or index past the module's count.
 TEST(LibraryResults, SettingsAndArgumentsOutsideTheirRangeAreRefused) {
     const auto bytes = BuildModule(SmallSong(ModuleFormat::kAhx));
-    const struct {
-        uint32_t sampleRate;
-        int32_t stereoMode;
-        ahx_result expected;
-    } settings[] = {
-        {0, 0, AHX_OK}, {8000, 4, AHX_OK}, {192000, 0, AHX_OK}, {7999, 0, AHX_ERROR_INVALID_ARGUMENT},
-        {192001, 0, AHX_ERROR_INVALID_ARGUMENT}, {44100, -1, AHX_ERROR_INVALID_ARGUMENT}, {44100, 5, AHX_ERROR_INVALID_ARGUMENT},
-    };
-    for (const auto& s : settings) {
-        const ahx_settings wanted{s.sampleRate, s.stereoMode};
+    const auto open = [&](uint32_t sampleRate, int32_t stereoMode) {
+        const ahx_settings wanted{sampleRate, stereoMode};
         ahx_player* player = nullptr;
-        EXPECT_EQ(ahx_open(bytes.data(), bytes.size(), &wanted, &player), s.expected) << s.sampleRate << " " << s.stereoMode;
+        const ahx_result result = ahx_open(bytes.data(), bytes.size(), &wanted, &player);
         ahx_close(player);
-    }
+        return result;
+    };
     const PlayerPtr opened = OpenPlayer(bytes);
     ahx_player* p = opened.get();
     ahx_length length{};
     ahx_step step{};
     ahx_position position{};
-    const struct {
-        const char* what;
-        ahx_result result;
-        ahx_result expected;
-    } calls[] = {
+    const struct { const char* what; ahx_result result, expected; } calls[] = {
+        {"rate 0: the default", open(0, 0), AHX_OK},
+        {"lowest rate, highest stereo mode", open(8000, 4), AHX_OK},
+        {"highest rate", open(192000, 0), AHX_OK},
+        {"rate 7999", open(7999, 0), AHX_ERROR_INVALID_ARGUMENT},
+        {"rate 192001", open(192001, 0), AHX_ERROR_INVALID_ARGUMENT},
+        {"stereo mode -1", open(44100, -1), AHX_ERROR_INVALID_ARGUMENT},
+        {"stereo mode 5", open(44100, 5), AHX_ERROR_INVALID_ARGUMENT},
         {"no player", ahx_seek(nullptr, 0), AHX_ERROR_INVALID_ARGUMENT},
         {"render nowhere", ahx_render_s16(p, nullptr, 5), AHX_ERROR_INVALID_ARGUMENT},
         {"render nothing nowhere", ahx_render_f32(p, nullptr, 0), AHX_OK},

@@ -1,18 +1,12 @@
 // The texts every face shows the same way, worked out by hand: clock, step and song descriptions.
 #include <functional>
-#include <string>
 
 #include "library_support.h"
 
 namespace {
 
-struct TextRow {
-    const char* what;
-    std::function<ahx_result(char*, size_t)> write;
-    ahx_result result;
-    const char* text;
-    size_t size = AHX_TEXT_BYTES;
-};
+struct TextRow { const char* what; std::function<ahx_result(char*, size_t)> write; ahx_result result; const char* text;
+                 size_t size = AHX_TEXT_BYTES; };
 
 auto Clock(uint64_t frames, uint32_t rate) {
     return [=](char* text, size_t n) { return ahx_format_clock(frames, rate, text, n); };

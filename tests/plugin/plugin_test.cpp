@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "builder/module_builder.h"
@@ -66,10 +65,6 @@ Samples Render(const Bytes& module, uint32_t song, uint32_t frames) {
     EXPECT_TRUE(std::any_of(out.begin(), out.end(), [](int16_t s) { return s != 0; })) << "silence proves nothing";
     out.resize(2 * size_t{frames});
     return out;
-}
-
-Samples Slice(const Samples& samples, size_t firstFrame, size_t frames) {
-    return Samples(samples.begin() + 2 * firstFrame, samples.begin() + 2 * (firstFrame + frames));
 }
 
 // Everything the destinations received, counted or not; frames written in all; the last end.
@@ -151,8 +146,7 @@ TEST(PluginStartup, DescribeOnlyFixedAnswersMissingServicesThenPlayingTime) {
 TEST(PluginStartup, HostVersionGatesRegistrationSubsongSongCountAndOpenTag) {
     const LoadedPlugin& plugin = Plugin();
     const ModuleFile file(Melody(ModuleFormat::kHvl));
-    const Bytes& module = file.bytes;
-    const Samples song[2] = {Render(module, 0, 2000), Render(module, 1, 2000)};
+    const Samples song[2] = {Render(file.bytes, 0, 2000), Render(file.bytes, 1, 2000)};
     ASSERT_FALSE(song[0] == song[1]) << "subsong 1 must differ from the main song to tell them apart";
     // From 5.3 on: file types registered, subsong read, song count written. From 6 on: the open tag.
     const struct { int32_t version, revision; uint32_t openTag; bool from5Point3, tagged; } cases[] = {
@@ -235,14 +229,9 @@ TEST(PluginOpen, EveryFailureReturnsNullAndLeavesNoFileOpen) {
     const Bytes hvl = Melody(ModuleFormat::kHvl);
     // Call numbers of the injected faults: read 1 is the magic, read 2 the body; seek 1 goes to
     // the end, seek 2 back to the start. The rows that open show the same files succeed otherwise.
-    const struct {
-        const char* what;
-        Bytes bytes;
-        bool opens = false;
-        off_t size = 0;  // > 0: a sparse extension, the module then zeros; < 0: no such file
-        FileFaults faults = {0, 0};
-        int32_t subsong = 0;
-    } cases[] = {
+    // size > 0: a sparse extension, the module then zeros; < 0: no such file.
+    const struct { const char* what; Bytes bytes; bool opens = false; off_t size = 0; FileFaults faults = {0, 0};
+                   int32_t subsong = 0; } cases[] = {
         {.what = "exactly 16 MiB", .bytes = hvl, .opens = true, .size = 16 << 20},
         {.what = "subsong equal to the count", .bytes = hvl, .opens = true, .subsong = 2},
         {.what = "subsong beyond the count", .bytes = hvl, .subsong = 3},

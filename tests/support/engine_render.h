@@ -33,3 +33,9 @@ inline std::vector<int16_t> EngineRender(const std::vector<uint8_t>& bytes, size
     if (tune == nullptr || StartSubsong(tune.get(), song) == 0) return {};
     return RenderTune(tune.get(), frameCount);
 }
+
+// frameCount frames of interleaved stereo `frames` from firstFrame on.
+inline std::vector<int16_t> Slice(const std::vector<int16_t>& frames, size_t firstFrame, size_t frameCount) {
+    return std::vector<int16_t>(frames.begin() + static_cast<ptrdiff_t>(2 * firstFrame),
+                                frames.begin() + static_cast<ptrdiff_t>(2 * (firstFrame + frameCount)));
+}

@@ -45,11 +45,7 @@ Samples PlayRewindPlay(uint32_t requestFrames, const std::function<Samples(uint3
     return out;
 }
 
-struct Job {
-    ModuleDescription song;
-    uint32_t requestFrames;
-    uint32_t sampleRate;  // 0: a plug-in stream, which plays at 44100 Hz
-};
+struct Job { ModuleDescription song; uint32_t requestFrames, sampleRate; };  // rate 0: a plug-in stream, at 44100 Hz
 
 TEST(Threads, StreamsAndPlayersRenderingAtOnceDeliverWhatTheyDeliverAlone) {
     LoadedPlugin plugin;
