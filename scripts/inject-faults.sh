@@ -8,7 +8,7 @@
 #
 # Works in a scratch worktree (FAULT_TREE, default /tmp/ahx-faults) with its own release build, and
 # restores every file after each fault, so this tree is never touched. WEB=1 also runs the web
-# player's node tests for the faults in web/ (they need `make web web-deps` in the scratch tree);
+# player's node tests for the faults in web/ (emscripten and the browsers must be installed);
 # ONLY=REGEX tries just the faults whose names match.
 # Prints one line per fault and a summary; results also land in FAULT_TREE/faults.txt.
 set -u
@@ -28,6 +28,13 @@ cmake -S "$tree" -B "$build" -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON -DAHX_BU
   -DAHX_BUILD_TESTS=ON -DAHX_BUILD_BENCH=OFF >/dev/null || exit 2
 cmake --build "$build" -j "$jobs" >/dev/null || { echo "the unbroken tree does not build"; exit 2; }
 ctest --test-dir "$build" -j "$jobs" --timeout 600 >/dev/null || { echo "the unbroken tree fails its tests"; exit 2; }
+# The web tests read the page and engine as the web build gathers them, so a web fault is rebuilt
+# there and compared with this tree's native build.
+if [ "${WEB:-0}" = 1 ]; then
+  (cd "$tree" && emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DAHX_WERROR=ON >/dev/null &&
+   cmake --build build-web -j "$jobs" >/dev/null && cd web && npm ci --no-audit --no-fund --loglevel=error >/dev/null) ||
+    { echo "the web build does not build"; exit 2; }
+fi
 
 # name @@ folder @@ text @@ replacement
 faults() {
@@ -105,7 +112,9 @@ for entry in "$list"/*; do
   detail=
   if [ "$folder" = web ]; then
     if [ "${WEB:-0}" != 1 ]; then verdict=skipped
-    elif (cd "$tree/web" && node --test test/*.test.mjs >/dev/null 2>&1); then verdict=missed
+    elif ! cmake --build "$tree/build-web" -j "$jobs" >/dev/null 2>&1; then verdict=nobuild
+    elif (cd "$tree/web" && AHX_BUILD_DIR=$build AHX_WEB_BUILD_DIR=$tree/build-web \
+          node --test test/*.test.mjs >/dev/null 2>&1); then verdict=missed
     else verdict=caught
     fi
   elif ! cmake --build "$build" -j "$jobs" >/dev/null 2>&1; then
@@ -124,6 +133,7 @@ for entry in "$list"/*; do
 done
 git -C "$tree" checkout --quiet -- .
 cmake --build "$build" -j "$jobs" >/dev/null 2>&1
+[ "${WEB:-0}" = 1 ] && cmake --build "$tree/build-web" -j "$jobs" >/dev/null 2>&1
 tried=$(grep -cv '^absent' "$results")
 caught=$(grep -c '^caught' "$results")
 echo "faults: $tried applied, $caught caught, $(grep -c '^missed' "$results") missed, $(grep -c '^absent' "$results") absent"
