@@ -96,24 +96,14 @@ TEST_P(CommandTest, Sets) {
     const CommandRow& c = GetParam();
     tune->positionIndex = 1;
     Voice& voice = VoiceAt(0);
-    voice.noteVolume = 30;
-    voice.perfVolume = 10;
-    voice.masterVolume = 10;
-    voice.filterPosition = 5;
-    voice.filterOverride = 20;
-    voice.periodOffset = -32768;
-    voice.transpose = -3;
-    voice.waveLength = 3;
-    voice.storedPan = 128;
-    voice.squarePosition = 7;
-    voice.squareSetByStep = 1;
+    std::tie(voice.noteVolume, voice.perfVolume, voice.masterVolume) = std::tuple(30, 10, 10);
+    std::tie(voice.filterPosition, voice.filterOverride) = std::tuple(5, 20);
+    std::tie(voice.periodOffset, voice.transpose, voice.waveLength, voice.storedPan) = std::tuple(-32768, -3, 3, 128);
+    std::tie(voice.squarePosition, voice.squareSetByStep) = std::tuple(7, 1);
     for (const auto& [command, param] : c.commands) {
-        if (c.list) {
-            ApplyPerfCommand(&voice, command, param);
-            continue;
-        }
-        ApplyStepCommandBeforeNote(tune.get(), &voice, command, param);
-        ApplyStepCommandAfterNote(tune.get(), &voice, command, param);
+        if (c.list) ApplyPerfCommand(&voice, command, param);
+        if (!c.list) ApplyStepCommandBeforeNote(tune.get(), &voice, command, param);
+        if (!c.list) ApplyStepCommandAfterNote(tune.get(), &voice, command, param);
     }
     EXPECT_EQ(c.read(*tune, voice), c.expected);
 }
@@ -131,16 +121,12 @@ TEST_F(StepTest, MasterVolumeForAllAndVersionZero) {
 TEST_F(StepTest, InstrumentStart) {
     Instrument& instrument = AddInstrument();
     instrument.envelope = Envelope{4, 64, 8, 32, 5, 0, 10};
-    instrument.squareLowerLimit = 0x30;  // limits the wrong way round
-    instrument.squareUpperLimit = 0x10;
-    instrument.filterLowerLimit = 40;
-    instrument.filterUpperLimit = 20;
+    // Limits the wrong way round; a pan gain as a list pan leaves it, vibrato left by an earlier instrument.
+    std::tie(instrument.squareLowerLimit, instrument.squareUpperLimit) = std::tuple(0x30, 0x10);
+    std::tie(instrument.filterLowerLimit, instrument.filterUpperLimit) = std::tuple(40, 20);
     Voice& voice = VoiceAt(0);
-    voice.storedPan = 255;
-    voice.panGainLeft = 254;  // as a list pan leaves it
-    voice.trackNote = 25;
-    voice.vibratoOffset = 77;  // left by an earlier instrument's vibrato
-    voice.vibratoPosition = 9;
+    std::tie(voice.storedPan, voice.panGainLeft, voice.trackNote) = std::tuple(255, 254, 25);
+    std::tie(voice.vibratoOffset, voice.vibratoPosition) = std::tuple(77, 9);
     StepOf(0) = MakeStep(0, 1);
     Process(0);
     // Slopes 64 * 256 / 4 and (32 - 64) * 256 / 8, none for a stage of 0 ticks; square limits >> 2 at wave
@@ -180,11 +166,8 @@ TEST_P(PortamentoTest, Targets) {
     const PortamentoRow& c = GetParam();
     AddInstrument();
     Voice& voice = VoiceAt(0);
-    voice.trackNote = c.oldNote;
-    voice.periodOffset = c.offset;
-    voice.portamentoTarget = kOld;
-    voice.slideSpeed = 9;
-    voice.heldTranspose = 4;
+    std::tie(voice.trackNote, voice.periodOffset) = std::tuple(c.oldNote, c.offset);
+    std::tie(voice.portamentoTarget, voice.slideSpeed, voice.heldTranspose) = std::tuple(kOld, 9, 4);
     StepOf(0) = c.step;
     Process(0);
     EXPECT_EQ(std::tuple(voice.portamentoTarget, voice.slideSpeed), std::tuple(c.target, c.speed));
