@@ -164,8 +164,7 @@ TEST_F(FrameTest, HardCutLooksAhead) {
     for (const auto& c : lookAhead) {
         SetUp();
         AddInstrument().hardCutFrames = 1;
-        tune->trackLength = 4;
-        tune->stepIndex = c.stepIndex;
+        std::tie(tune->trackLength, tune->stepIndex) = std::tuple(4, c.stepIndex);
         VoiceAt(0).nextTrack = 20;
         tune->tracks[20].steps[0].instrument = c.nextInstrument;
         StepOf(0, c.stepIndex) = MakeStep(25, 1);

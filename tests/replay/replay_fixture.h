@@ -62,7 +62,6 @@ public:
         tune->instruments = instruments.data();
         tune->tempo = 6;
         tune->formatVersion = 1;
-        for (Position& position : positions) position = {};
         for (uint32_t v = 0; v < kMaxChannels; ++v) {
             positions[0].track[v] = static_cast<uint8_t>(v);
             positions[1].track[v] = static_cast<uint8_t>(v + 16);
