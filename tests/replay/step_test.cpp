@@ -1,6 +1,5 @@
 // Step and performance-list commands, step processing and instrument start. Expected values are worked out by hand
 // from each command's definition; periods come from the note table.
-#include <functional>
 #include <tuple>
 #include <utility>
 
@@ -13,15 +12,13 @@ using StepTest = ReplayTest;
 // What a row reads back: fields of the voice, or of the song.
 using Fields = std::vector<int64_t>;
 using ReadFields = Fields (*)(const Tune&, const Voice&);
-#define FIELDS(...) [](const Tune&, const Voice& v) { return Fields{__VA_ARGS__}; }
+#define FIELDS(...) []([[maybe_unused]] const Tune& t, [[maybe_unused]] const Voice& v) { return Fields{__VA_ARGS__}; }
 const ReadFields pan = FIELDS(v.storedPan, v.panGainLeft);
 const ReadFields filter = FIELDS(v.filterPosition, v.filterOverride);
 const ReadFields square = FIELDS(v.squareModOn, v.squareSign);
 const ReadFields ring = FIELDS(v.ringWaveform, v.ringOn, v.ringFixed, v.ringNote);
 const ReadFields volumes = FIELDS(v.noteVolume, v.perfVolume, v.masterVolume);
-const ReadFields target = [](const Tune& t, const Voice&) {
-    return Fields{t.nextPositionIndex, t.nextStepIndex, t.positionChangePending};
-};
+const ReadFields target = FIELDS(t.nextPositionIndex, t.nextStepIndex, t.positionChangePending);
 
 // Step commands get both passes, as ProcessStep runs one command slot; list commands are marked.
 const bool L = true;  // a performance-list command
@@ -36,6 +33,8 @@ const struct CommandRow { const char* name; bool list; std::vector<std::pair<uin
     {"master for all 0x90", !L, {{0xC, 0xA0}, {0xC, 0x90}}, volumes, {30, 10, 64}},
     {"volume 0x91 ignored", !L, {{0xC, 0xA0}, {0xC, 0x91}}, volumes, {30, 10, 0}},
     {"own master 0xA0", !L, {{0xC, 0xA0}}, volumes, {30, 10, 0}},
+    {"master for all reaches the four voices in use only", !L, {{0xC, 0x70}},
+     FIELDS(v.masterVolume, t.voices[3].masterVolume, t.voices[4].masterVolume), {32, 32, 64}},
     {"own master 0xE0", !L, {{0xC, 0xA0}, {0xC, 0xE0}}, volumes, {30, 10, 64}},
     {"volume 0xE1 ignored", !L, {{0xC, 0xA0}, {0xC, 0xE1}}, volumes, {30, 10, 0}},
     // Filter: 0x01..0x3F an override, 0x41..0x7F a position (parameter - 64) at once, others nothing.
@@ -109,10 +108,7 @@ TEST_P(CommandTest, Sets) {
 }
 INSTANTIATE_TEST_SUITE_P(Rows, CommandTest, ::testing::ValuesIn(kCommandRows), RowName<CommandRow>);
 
-TEST_F(StepTest, MasterVolumeForAllAndVersionZero) {
-    // Master volume for all reaches the four voices in use only; version 0 files have no hold.
-    ApplyStepCommandAfterNote(tune.get(), &VoiceAt(2), 0xC, 0x70);
-    EXPECT_EQ(VoiceAt(0).masterVolume + VoiceAt(3).masterVolume + VoiceAt(4).masterVolume, 32 + 32 + 64);
+TEST_F(StepTest, VersionZeroFilesHaveNoHold) {
     tune->formatVersion = 0;
     ApplyStepCommandAfterNote(tune.get(), &VoiceAt(0), 0xE, 0xF1);
     EXPECT_EQ(VoiceAt(0).heldTranspose, kNoHeldTranspose);
