@@ -65,14 +65,11 @@ const struct TickRow { const char* name; SetInstrument set; Commands commands; R
      {5461, 10922, 16384, 12288, 8192, 8192, 8192, 5376, 4672, 3968, 3264, 2560, 2560}, 12},
 };
 
-class TickRowTest : public TickTest, public ::testing::WithParamInterface<TickRow> {};
-
-TEST_P(TickRowTest, Values) {
+TABLE_TEST(TickRowTest, TickTest, kTickRows, Values) {
     const TickRow& c = GetParam();
     Start(c.set, c.commands, c.tempo);
     EXPECT_EQ(PerTick(c.values.size(), c.read), c.values);
 }
-INSTANTIATE_TEST_SUITE_P(Rows, TickRowTest, ::testing::ValuesIn(kTickRows), RowName<TickRow>);
 
 // Envelope level (envelopeVolume / 256) and note volume after each tick. Hard cut 2 at tempo 6 falls on the step's
 // fifth tick and releases over the 2 left, (10 - 64) * 256 / 2 a tick. A note cut EC x without a hard cut falls on
@@ -97,15 +94,12 @@ const struct CutRow { const char* name; SetInstrument set; Commands commands; st
       {10, 0}}, 12},
 };
 
-class CutTest : public TickTest, public ::testing::WithParamInterface<CutRow> {};
-
-TEST_P(CutTest, Levels) {
+TABLE_TEST(CutTest, TickTest, kCutRows, Levels) {
     const CutRow& c = GetParam();
     Start(c.set, c.commands, c.tempo);
     EXPECT_EQ(PerTick(c.levels.size(), [](const Voice& v) { return Levels{v.envelopeVolume / 256, v.noteVolume}; }),
               c.levels);
 }
-INSTANTIATE_TEST_SUITE_P(Rows, CutTest, ::testing::ValuesIn(kCutRows), RowName<CutRow>);
 
 TEST(VibratoTable, IsTheSineOfAmplitude255Truncated) {
     for (uint32_t i = 0; i < kVibratoSteps; ++i) {
@@ -146,9 +140,7 @@ const struct PeriodRow { const char* name; SetVoice set; Read read; std::vector<
     {"negative envelope", SET_VOICE(v.envelopeVolume = -256), VOICE(v.audioVolume), {0xFFFF}},
 };
 
-class PeriodTest : public ReplayTest, public ::testing::WithParamInterface<PeriodRow> {};
-
-TEST_P(PeriodTest, Values) {
+TABLE_TEST(PeriodTest, ReplayTest, kPeriodRows, Values) {
     const PeriodRow& c = GetParam();
     Voice& voice = VoiceAt(0);
     std::tie(voice.trackNote, voice.perfNote, voice.envelopeVolume) = std::tuple(37, 1, 16384);
@@ -156,7 +148,6 @@ TEST_P(PeriodTest, Values) {
     c.set(voice);
     EXPECT_EQ(PerTick(c.values.size(), c.read, false), c.values);
 }
-INSTANTIATE_TEST_SUITE_P(Rows, PeriodTest, ::testing::ValuesIn(kPeriodRows), RowName<PeriodRow>);
 
 TEST_F(FrameTest, HardCutLooksAhead) {
     // The look-ahead reads the next position's first step (track nextTrack) on the last step only.
@@ -225,9 +216,7 @@ const struct ListRow { const char* name; std::vector<PerfEntry> list; Read read;
      {128, 26, 1038, 1050, 1058}},
 };
 
-class ListTest : public ReplayTest, public ::testing::WithParamInterface<ListRow> {};
-
-TEST_P(ListTest, Values) {
+TABLE_TEST(ListTest, ReplayTest, kListRows, Values) {
     const ListRow& c = GetParam();
     StepOf(0) = MakeStep(25, 1);
     Instrument& instrument = AddInstrument(c.list);
@@ -236,7 +225,6 @@ TEST_P(ListTest, Values) {
     c.set(instrument);
     EXPECT_EQ(PerTick(c.values.size(), c.read), c.values);
 }
-INSTANTIATE_TEST_SUITE_P(Rows, ListTest, ::testing::ValuesIn(kListRows), RowName<ListRow>);
 
 // A square of width w holds 128 - 2w low samples, then 2w high ones. Widths above 32 fold back to 64 - w (40: 24,
 // 33: 31, 63: 1), 32 is half high, 0 and 64 play width 1. At wave length 3 width 16 of 32 samples taken every

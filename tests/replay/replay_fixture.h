@@ -9,6 +9,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "loader/tune.h"
@@ -36,6 +37,12 @@ namespace {
 template <typename Row, typename = decltype(Row::name)>
 std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
 }  // namespace
+
+// A table of named rows run through one test: the fixture, its instantiation and the test's header.
+#define TABLE_TEST(Fixture, Base, rows, Test)                                                                \
+    class Fixture : public Base, public ::testing::WithParamInterface<std::decay_t<decltype(*rows)>> {};   \
+    INSTANTIATE_TEST_SUITE_P(Rows, Fixture, ::testing::ValuesIn(rows), RowName<std::decay_t<decltype(*rows)>>); \
+    TEST_P(Fixture, Test)
 
 // Table cells: a reader of one value of a voice, and set-ups of an instrument or a voice.
 using Read = std::function<int32_t(const Voice&)>;

@@ -89,9 +89,7 @@ const struct CommandRow { const char* name; bool list; std::vector<std::pair<uin
 };
 #undef FIELDS
 
-class CommandTest : public ReplayTest, public ::testing::WithParamInterface<CommandRow> {};
-
-TEST_P(CommandTest, Sets) {
+TABLE_TEST(CommandTest, ReplayTest, kCommandRows, Sets) {
     const CommandRow& c = GetParam();
     tune->positionIndex = 1;
     Voice& voice = VoiceAt(0);
@@ -106,7 +104,6 @@ TEST_P(CommandTest, Sets) {
     }
     EXPECT_EQ(c.read(*tune, voice), c.expected);
 }
-INSTANTIATE_TEST_SUITE_P(Rows, CommandTest, ::testing::ValuesIn(kCommandRows), RowName<CommandRow>);
 
 TEST_F(StepTest, VersionZeroFilesHaveNoHold) {
     tune->formatVersion = 0;
@@ -156,9 +153,7 @@ const struct PortamentoRow { const char* name; Step step; uint16_t oldNote; int1
     {"notes beyond the table read its end", MakeStep(1, 0, 0x3, 0), 63, 0, Difference(1, 60), 9},
 };
 
-class PortamentoTest : public ReplayTest, public ::testing::WithParamInterface<PortamentoRow> {};
-
-TEST_P(PortamentoTest, Targets) {
+TABLE_TEST(PortamentoTest, ReplayTest, kPortamentoRows, Targets) {
     const PortamentoRow& c = GetParam();
     AddInstrument();
     Voice& voice = VoiceAt(0);
@@ -171,7 +166,6 @@ TEST_P(PortamentoTest, Targets) {
         << "the target note is not played, the portamento is on";
     EXPECT_EQ(voice.heldTranspose, c.step.note ? kNoHeldTranspose : 4) << "a note ends a hold";
 }
-INSTANTIATE_TEST_SUITE_P(Rows, PortamentoTest, ::testing::ValuesIn(kPortamentoRows), RowName<PortamentoRow>);
 
 // A delay still pending when its step was cut short (a later voice lowered the tempo) must not
 // make every following tick replay the next step.

@@ -104,9 +104,7 @@ const struct TimingRow { const char* name; Step voice0; uint32_t every; std::vec
     {"break then jump by a higher voice", MakeStep(0, 0, 0xD, 0x01), 6, {1, 12, 21}, MakeStep(0, 0, 0xB, 0x02)},
 };
 
-class TimingTest : public PlayTickTest, public ::testing::WithParamInterface<TimingRow> {};
-
-TEST_P(TimingTest, Notes) {
+TABLE_TEST(TimingTest, PlayTickTest, kTimingRows, Notes) {
     const TimingRow& c = GetParam();
     ThreePositions();
     tune->tracks[1].steps[0] = c.voice0;
@@ -115,7 +113,6 @@ TEST_P(TimingTest, Notes) {
     tune->tracks[4].steps[0] = c.voice1;
     EXPECT_EQ(TrackNotes(c.every * static_cast<uint32_t>(c.notes.size()), c.every), c.notes);
 }
-INSTANTIATE_TEST_SUITE_P(Rows, TimingTest, ::testing::ValuesIn(kTimingRows), RowName<TimingRow>);
 
 // A break lands on its step; a jump from there starts the next position at step 0 again.
 TEST_F(PlayTickTest, BreakThenJumpFromTheStepLandedOn) {
