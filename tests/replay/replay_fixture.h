@@ -9,6 +9,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "loader/tune.h"
@@ -37,9 +38,17 @@ template <typename Row, typename = decltype(Row::name)>
 std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
 }  // namespace
 
-// A reader of one value of a voice, for tables.
+// A table of named rows run through one test: the fixture, its instantiation and the test's header.
+#define TABLE_TEST(Fixture, Base, rows, Test)                                                                \
+    class Fixture : public Base, public ::testing::WithParamInterface<std::decay_t<decltype(*rows)>> {};   \
+    INSTANTIATE_TEST_SUITE_P(Rows, Fixture, ::testing::ValuesIn(rows), RowName<std::decay_t<decltype(*rows)>>); \
+    TEST_P(Fixture, Test)
+
+// Table cells: a reader of one value of a voice, and set-ups of an instrument or a voice.
 using Read = std::function<int32_t(const Voice&)>;
 #define VOICE(expression) [](const Voice& v) { return static_cast<int32_t>(expression); }
+#define INSTRUMENT(...) []([[maybe_unused]] Instrument& i) { __VA_ARGS__; }
+#define SET_VOICE(...) [](Voice& v) { __VA_ARGS__; }
 
 class ReplayTest : public ::testing::Test {
 public:
@@ -60,7 +69,6 @@ public:
         tune->instruments = instruments.data();
         tune->tempo = 6;
         tune->formatVersion = 1;
-        for (Position& position : positions) position = {};
         for (uint32_t v = 0; v < kMaxChannels; ++v) {
             positions[0].track[v] = static_cast<uint8_t>(v);
             positions[1].track[v] = static_cast<uint8_t>(v + 16);
@@ -89,8 +97,9 @@ public:
     void StepTick(uint32_t voice) { Process(voice), Frame(voice); }
 
     // Voice 0's ticks, the first a step tick unless told otherwise, one value read after each.
-    std::vector<int32_t> PerTick(size_t ticks, const Read& read, bool stepFirst = true) {
-        std::vector<int32_t> values;
+    template <typename Reader>
+    auto PerTick(size_t ticks, const Reader& read, bool stepFirst = true) {
+        std::vector<decltype(read(VoiceAt(0)))> values;
         for (size_t tick = 0; tick < ticks; ++tick) {
             tick == 0 && stepFirst ? StepTick(0) : Frame(0);
             values.push_back(read(VoiceAt(0)));

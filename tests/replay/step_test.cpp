@@ -1,6 +1,5 @@
 // Step and performance-list commands, step processing and instrument start. Expected values are worked out by hand
 // from each command's definition; periods come from the note table.
-#include <functional>
 #include <tuple>
 #include <utility>
 
@@ -13,15 +12,13 @@ using StepTest = ReplayTest;
 // What a row reads back: fields of the voice, or of the song.
 using Fields = std::vector<int64_t>;
 using ReadFields = Fields (*)(const Tune&, const Voice&);
-#define FIELDS(...) [](const Tune&, const Voice& v) { return Fields{__VA_ARGS__}; }
+#define FIELDS(...) []([[maybe_unused]] const Tune& t, [[maybe_unused]] const Voice& v) { return Fields{__VA_ARGS__}; }
 const ReadFields pan = FIELDS(v.storedPan, v.panGainLeft);
 const ReadFields filter = FIELDS(v.filterPosition, v.filterOverride);
 const ReadFields square = FIELDS(v.squareModOn, v.squareSign);
 const ReadFields ring = FIELDS(v.ringWaveform, v.ringOn, v.ringFixed, v.ringNote);
 const ReadFields volumes = FIELDS(v.noteVolume, v.perfVolume, v.masterVolume);
-const ReadFields target = [](const Tune& t, const Voice&) {
-    return Fields{t.nextPositionIndex, t.nextStepIndex, t.positionChangePending};
-};
+const ReadFields target = FIELDS(t.nextPositionIndex, t.nextStepIndex, t.positionChangePending);
 
 // Step commands get both passes, as ProcessStep runs one command slot; list commands are marked.
 const bool L = true;  // a performance-list command
@@ -36,6 +33,8 @@ const struct CommandRow { const char* name; bool list; std::vector<std::pair<uin
     {"master for all 0x90", !L, {{0xC, 0xA0}, {0xC, 0x90}}, volumes, {30, 10, 64}},
     {"volume 0x91 ignored", !L, {{0xC, 0xA0}, {0xC, 0x91}}, volumes, {30, 10, 0}},
     {"own master 0xA0", !L, {{0xC, 0xA0}}, volumes, {30, 10, 0}},
+    {"master for all reaches the four voices in use only", !L, {{0xC, 0x70}},
+     FIELDS(v.masterVolume, t.voices[3].masterVolume, t.voices[4].masterVolume), {32, 32, 64}},
     {"own master 0xE0", !L, {{0xC, 0xA0}, {0xC, 0xE0}}, volumes, {30, 10, 64}},
     {"volume 0xE1 ignored", !L, {{0xC, 0xA0}, {0xC, 0xE1}}, volumes, {30, 10, 0}},
     // Filter: 0x01..0x3F an override, 0x41..0x7F a position (parameter - 64) at once, others nothing.
@@ -90,39 +89,23 @@ const struct CommandRow { const char* name; bool list; std::vector<std::pair<uin
 };
 #undef FIELDS
 
-class CommandTest : public ReplayTest, public ::testing::WithParamInterface<CommandRow> {};
-
-TEST_P(CommandTest, Sets) {
+TABLE_TEST(CommandTest, ReplayTest, kCommandRows, Sets) {
     const CommandRow& c = GetParam();
     tune->positionIndex = 1;
     Voice& voice = VoiceAt(0);
-    voice.noteVolume = 30;
-    voice.perfVolume = 10;
-    voice.masterVolume = 10;
-    voice.filterPosition = 5;
-    voice.filterOverride = 20;
-    voice.periodOffset = -32768;
-    voice.transpose = -3;
-    voice.waveLength = 3;
-    voice.storedPan = 128;
-    voice.squarePosition = 7;
-    voice.squareSetByStep = 1;
+    std::tie(voice.noteVolume, voice.perfVolume, voice.masterVolume) = std::tuple(30, 10, 10);
+    std::tie(voice.filterPosition, voice.filterOverride) = std::tuple(5, 20);
+    std::tie(voice.periodOffset, voice.transpose, voice.waveLength, voice.storedPan) = std::tuple(-32768, -3, 3, 128);
+    std::tie(voice.squarePosition, voice.squareSetByStep) = std::tuple(7, 1);
     for (const auto& [command, param] : c.commands) {
-        if (c.list) {
-            ApplyPerfCommand(&voice, command, param);
-            continue;
-        }
-        ApplyStepCommandBeforeNote(tune.get(), &voice, command, param);
-        ApplyStepCommandAfterNote(tune.get(), &voice, command, param);
+        if (c.list) ApplyPerfCommand(&voice, command, param);
+        if (!c.list) ApplyStepCommandBeforeNote(tune.get(), &voice, command, param);
+        if (!c.list) ApplyStepCommandAfterNote(tune.get(), &voice, command, param);
     }
     EXPECT_EQ(c.read(*tune, voice), c.expected);
 }
-INSTANTIATE_TEST_SUITE_P(Rows, CommandTest, ::testing::ValuesIn(kCommandRows), RowName<CommandRow>);
 
-TEST_F(StepTest, MasterVolumeForAllAndVersionZero) {
-    // Master volume for all reaches the four voices in use only; version 0 files have no hold.
-    ApplyStepCommandAfterNote(tune.get(), &VoiceAt(2), 0xC, 0x70);
-    EXPECT_EQ(VoiceAt(0).masterVolume + VoiceAt(3).masterVolume + VoiceAt(4).masterVolume, 32 + 32 + 64);
+TEST_F(StepTest, VersionZeroFilesHaveNoHold) {
     tune->formatVersion = 0;
     ApplyStepCommandAfterNote(tune.get(), &VoiceAt(0), 0xE, 0xF1);
     EXPECT_EQ(VoiceAt(0).heldTranspose, kNoHeldTranspose);
@@ -131,16 +114,12 @@ TEST_F(StepTest, MasterVolumeForAllAndVersionZero) {
 TEST_F(StepTest, InstrumentStart) {
     Instrument& instrument = AddInstrument();
     instrument.envelope = Envelope{4, 64, 8, 32, 5, 0, 10};
-    instrument.squareLowerLimit = 0x30;  // limits the wrong way round
-    instrument.squareUpperLimit = 0x10;
-    instrument.filterLowerLimit = 40;
-    instrument.filterUpperLimit = 20;
+    // Limits the wrong way round; a pan gain as a list pan leaves it, vibrato left by an earlier instrument.
+    std::tie(instrument.squareLowerLimit, instrument.squareUpperLimit) = std::tuple(0x30, 0x10);
+    std::tie(instrument.filterLowerLimit, instrument.filterUpperLimit) = std::tuple(40, 20);
     Voice& voice = VoiceAt(0);
-    voice.storedPan = 255;
-    voice.panGainLeft = 254;  // as a list pan leaves it
-    voice.trackNote = 25;
-    voice.vibratoOffset = 77;  // left by an earlier instrument's vibrato
-    voice.vibratoPosition = 9;
+    std::tie(voice.storedPan, voice.panGainLeft, voice.trackNote) = std::tuple(255, 254, 25);
+    std::tie(voice.vibratoOffset, voice.vibratoPosition) = std::tuple(77, 9);
     StepOf(0) = MakeStep(0, 1);
     Process(0);
     // Slopes 64 * 256 / 4 and (32 - 64) * 256 / 8, none for a stage of 0 ticks; square limits >> 2 at wave
@@ -174,17 +153,12 @@ const struct PortamentoRow { const char* name; Step step; uint16_t oldNote; int1
     {"notes beyond the table read its end", MakeStep(1, 0, 0x3, 0), 63, 0, Difference(1, 60), 9},
 };
 
-class PortamentoTest : public ReplayTest, public ::testing::WithParamInterface<PortamentoRow> {};
-
-TEST_P(PortamentoTest, Targets) {
+TABLE_TEST(PortamentoTest, ReplayTest, kPortamentoRows, Targets) {
     const PortamentoRow& c = GetParam();
     AddInstrument();
     Voice& voice = VoiceAt(0);
-    voice.trackNote = c.oldNote;
-    voice.periodOffset = c.offset;
-    voice.portamentoTarget = kOld;
-    voice.slideSpeed = 9;
-    voice.heldTranspose = 4;
+    std::tie(voice.trackNote, voice.periodOffset) = std::tuple(c.oldNote, c.offset);
+    std::tie(voice.portamentoTarget, voice.slideSpeed, voice.heldTranspose) = std::tuple(kOld, 9, 4);
     StepOf(0) = c.step;
     Process(0);
     EXPECT_EQ(std::tuple(voice.portamentoTarget, voice.slideSpeed), std::tuple(c.target, c.speed));
@@ -192,7 +166,6 @@ TEST_P(PortamentoTest, Targets) {
         << "the target note is not played, the portamento is on";
     EXPECT_EQ(voice.heldTranspose, c.step.note ? kNoHeldTranspose : 4) << "a note ends a hold";
 }
-INSTANTIATE_TEST_SUITE_P(Rows, PortamentoTest, ::testing::ValuesIn(kPortamentoRows), RowName<PortamentoRow>);
 
 // A delay still pending when its step was cut short (a later voice lowered the tempo) must not
 // make every following tick replay the next step.

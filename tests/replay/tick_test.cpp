@@ -21,17 +21,12 @@ TEST(SetupVoiceOutput, FillsTheBuffersAndStepsWhenFlagged) {
     int8_t source[kVoiceBufferSamples];
     for (uint32_t i = 0; i < kVoiceBufferSamples; ++i) source[i] = static_cast<int8_t>(i * 3 + 1);
     auto voice = std::make_unique<Voice>();
-    voice->waveform = kWaveSawtooth;
-    voice->waveLength = 1;
-    voice->waveSource = source;
-    voice->waveformChanged = 1;
-    voice->audioPeriod = 428;
-    voice->periodChanged = 1;
+    std::tie(voice->waveform, voice->waveLength, voice->waveSource, voice->waveformChanged) =
+        std::tuple(kWaveSawtooth, 1, source, 1);
+    std::tie(voice->audioPeriod, voice->periodChanged) = std::tuple(428, 1);
     voice->audioVolume = 0x0140;  // only the low 8 bits reach the mixer
-    voice->ringWave = source + 1;
-    voice->ringOn = 1;
-    voice->ringPeriod = 856;
-    voice->ringPeriodChanged = 1;
+    std::tie(voice->ringWave, voice->ringOn, voice->ringPeriod, voice->ringPeriodChanged) =
+        std::tuple(source + 1, 1, 856, 1);
     SetupVoiceOutput(voice.get(), 44100.0);
     for (uint32_t i = 0; i < kVoiceBufferSamples; ++i) {  // 8 samples at wave length 1, repeated
         ASSERT_EQ(std::tuple(voice->voiceBuffer[i], voice->ringBuffer[i]), std::tuple(source[i % 8], source[i % 8 + 1]))
@@ -39,8 +34,7 @@ TEST(SetupVoiceOutput, FillsTheBuffersAndStepsWhenFlagged) {
     }
     EXPECT_EQ(voice->mixVolume, 0x40);
     // Without their flags, new periods (a transpose, ring vibrato) leave the steps alone.
-    voice->audioPeriod = 856;
-    voice->ringPeriod = 1712;
+    std::tie(voice->audioPeriod, voice->ringPeriod) = std::tuple(856, 1712);
     SetupVoiceOutput(voice.get(), 44100.0);
     EXPECT_EQ(std::tuple(voice->sampleStep, voice->ringStep), std::tuple(12315u, 6157u));
     voice->waveform = kWaveNoise;
@@ -54,9 +48,7 @@ public:
     // Voice 0 plays note 10p + s + 1 at step s of position p (track p + 1), two steps per
     // position, three positions, restart position 1, position 1 transposed by 3.
     void ThreePositions() {
-        tune->positionCount = 3;
-        tune->restartPosition = 1;
-        tune->trackLength = 2;
+        std::tie(tune->positionCount, tune->restartPosition, tune->trackLength) = std::tuple(3, 1, 2);
         for (uint8_t p = 0; p < 3; ++p) {
             positions[p].track[0] = static_cast<uint8_t>(p + 1);
             for (uint8_t s = 0; s < 2; ++s) tune->tracks[p + 1].steps[s] = MakeStep(10 * p + s + 1);
@@ -100,22 +92,19 @@ TEST_F(PlayTickTest, EmptyPositionListPlaysSilenceButStillRunsTheVoices) {
 
 // Voice 0's note after every n-th tick; commands stand in step 0 of position 0 for voices 0 and 1.
 // With tempo t, steps are processed on ticks 1, t + 1, 2t + 1, ...
-const struct TimingRow { const char* name; Step voice0, voice1; uint32_t every; std::vector<int32_t> notes; }
+const struct TimingRow { const char* name; Step voice0; uint32_t every; std::vector<int32_t> notes; Step voice1 = {}; }
     kTimingRows[] = {
-    {"tempo 1: run through, then loop at the restart position", MakeStep(0, 0, 0xF, 1), MakeStep(0), 1,
-     {1, 2, 11, 12, 21, 22, 11}},
-    {"tempo 3, set in the step it times", MakeStep(0, 0, 0xF, 3), MakeStep(0), 1, {1, 1, 1, 2, 2, 2, 11}},
-    {"a jump lands when its step ends, 9 ticks on", MakeStep(0, 0, 0xB, 2, 0xF, 9), MakeStep(0), 3, {1, 1, 1, 21}},
-    {"jump exactly to positionCount restarts", MakeStep(0, 0, 0xB, 0x03), MakeStep(0), 6, {1, 11}},
+    {"tempo 1: run through, then loop at the restart position", MakeStep(0, 0, 0xF, 1), 1, {1, 2, 11, 12, 21, 22, 11}},
+    {"tempo 3, set in the step it times", MakeStep(0, 0, 0xF, 3), 1, {1, 1, 1, 2, 2, 2, 11}},
+    {"a jump lands when its step ends, 9 ticks on", MakeStep(0, 0, 0xB, 2, 0xF, 9), 3, {1, 1, 1, 21}},
+    {"jump exactly to positionCount restarts", MakeStep(0, 0, 0xB, 0x03), 6, {1, 11}},
     // 999 * 100 + 99 = 99999, which wraps to -31073 in 16 bits.
-    {"negative target restarts", MakeStep(0, 0, 0x0, 0x09, 0xB, 0x99), MakeStep(0, 0, 0xB, 0x99), 6, {1, 11, 12}},
+    {"negative target restarts", MakeStep(0, 0, 0x0, 0x09, 0xB, 0x99), 6, {1, 11, 12}, MakeStep(0, 0, 0xB, 0x99)},
     // Break sets next position 1 and step 1; the jump makes it 1 * 100 + 2, beyond the list.
-    {"break then jump by a higher voice", MakeStep(0, 0, 0xD, 0x01), MakeStep(0, 0, 0xB, 0x02), 6, {1, 12, 21}},
+    {"break then jump by a higher voice", MakeStep(0, 0, 0xD, 0x01), 6, {1, 12, 21}, MakeStep(0, 0, 0xB, 0x02)},
 };
 
-class TimingTest : public PlayTickTest, public ::testing::WithParamInterface<TimingRow> {};
-
-TEST_P(TimingTest, Notes) {
+TABLE_TEST(TimingTest, PlayTickTest, kTimingRows, Notes) {
     const TimingRow& c = GetParam();
     ThreePositions();
     tune->tracks[1].steps[0] = c.voice0;
@@ -124,7 +113,6 @@ TEST_P(TimingTest, Notes) {
     tune->tracks[4].steps[0] = c.voice1;
     EXPECT_EQ(TrackNotes(c.every * static_cast<uint32_t>(c.notes.size()), c.every), c.notes);
 }
-INSTANTIATE_TEST_SUITE_P(Rows, TimingTest, ::testing::ValuesIn(kTimingRows), RowName<TimingRow>);
 
 // A break lands on its step; a jump from there starts the next position at step 0 again.
 TEST_F(PlayTickTest, BreakThenJumpFromTheStepLandedOn) {

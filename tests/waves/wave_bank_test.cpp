@@ -45,9 +45,7 @@ TEST(WaveBankTest, Waveforms) {
         {"triangle 16, high-pass 0.1", 33, kTrianglesOffset + 12,
          {20, 53, 82, 107, 127, 84, 42, 4, -30, -60, -87, -111, -128, -84, -40, -1}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Samples(WaveSetStart(c.set) + c.offset, c.samples.size()), c.samples) << c.name;
-    }
+    for (auto& c : cases) EXPECT_EQ(Samples(WaveSetStart(c.set) + c.offset, c.samples.size()), c.samples) << c.name;
 }
 
 // A square of width w holds 2w high samples at its end, the rest low.
