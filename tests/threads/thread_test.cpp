@@ -60,12 +60,13 @@ TEST(Threads, StreamsAndPlayersRenderingAtOnceDeliverWhatTheyDeliverAlone) {
     // Kestrel's own file calls are its business. Players open in their threads, and the first
     // opens of the process race to build the tables.
     std::vector<void*> streams(std::size(jobs));
+    const auto openStream = [&](size_t i) {
+        StreamOpenInfo info = {};
+        streams[i] = jobs[i].sampleRate == 0 ? plugin.openStream(files[i]->path.c_str(), &info) : nullptr;
+        EXPECT_TRUE(jobs[i].sampleRate != 0 || streams[i] != nullptr);
+    };
     const auto openStreams = [&] {
-        for (size_t i = 0; i < std::size(jobs); ++i) {
-            StreamOpenInfo info = {};
-            streams[i] = jobs[i].sampleRate == 0 ? plugin.openStream(files[i]->path.c_str(), &info) : nullptr;
-            EXPECT_TRUE(jobs[i].sampleRate != 0 || streams[i] != nullptr);
-        }
+        for (size_t i = 0; i < std::size(jobs); ++i) openStream(i);
     };
     const auto play = [&](size_t i) {
         if (jobs[i].sampleRate == 0) {
@@ -88,7 +89,10 @@ TEST(Threads, StreamsAndPlayersRenderingAtOnceDeliverWhatTheyDeliverAlone) {
     openStreams();
     const std::vector<Samples> first = Together(std::size(jobs), play);
     std::vector<Samples> alone;
-    for (size_t i = 0; i < std::size(jobs); ++i) openStreams(), alone.push_back(play(i));
+    for (size_t i = 0; i < std::size(jobs); ++i) {
+        openStream(i);
+        alone.push_back(play(i));
+    }
     EXPECT_EQ(first, alone);
     // ThreadSanitizer keeps a short access history and can miss a race in one run; several rounds
     // with the threads released together give it more chances.
