@@ -7,6 +7,7 @@
 
 #include "replay/vibrato_table.h"
 #include "tests/replay/replay_fixture.h"
+#include "tests/support/sha256.h"
 
 namespace {
 
@@ -105,6 +106,13 @@ TEST(VibratoTable, IsTheSineOfAmplitude255Truncated) {
     for (uint32_t i = 0; i < kVibratoSteps; ++i) {
         EXPECT_EQ(VibratoTable[i], static_cast<int16_t>(255.0 * std::sin(2.0 * M_PI * i / 64.0))) << i;
     }
+}
+
+// The format's 61 note periods (0, 3424 ... 113) as little-endian 16-bit values, digested from the numbers
+// the format lists, not from this table: the rows below read their periods from it.
+TEST(PeriodTable, HoldsTheFormatsPeriods) {
+    EXPECT_EQ(Sha256Hex(PeriodTable, sizeof PeriodTable),
+              "d7dac928382655794a091d284079c272d9f9faa91deb6eae2d8792cd129a3ada");
 }
 
 // From track note 37 (period 428), relative performance note 1, all volumes full; plain ticks.
