@@ -118,20 +118,27 @@ describe('the page', { concurrency: true }, () => ENGINES.forEach((engine) => de
     const pressed = (channel) => page.$eval(`#channels button:nth-child(${channel})`, (button) => button.ariaPressed);
 
     test('without an audio output the page says so, keeps working, and plays once there is one',
-        { skip: engine.name === 'chromium' && 'Chromium plays into a silent stand-in when there is no output' }, async () => {
+        { skip: engine.name === 'chromium' && 'Chromium plays into a silent stand-in when there is no output' }, async (t) => {
             sound.unplug();
+            let playedAnyway = false;
             try {
                 await page.click('#play');
-                await page.waitForSelector('#message:not([hidden])');
-                assert.match(await text('#message'), /^No sound: /);
-                assert.ok(await page.$('#pattern tr.playing'), 'the pattern shows the playing row');
-                assert.equal((await download()).name, 'demo.wav');
+                // Now and then Firefox still starts into the output just taken away and the song plays:
+                // then there is no missing output for the page to tell of.
+                await page.waitForFunction(() => !document.getElementById('message').hidden || window.ahxWebPlayer.frame > 0);
+                playedAnyway = await page.$eval('#message', (message) => message.hidden);
+                if (!playedAnyway) {
+                    assert.match(await text('#message'), /^No sound: /);
+                    assert.ok(await page.$('#pattern tr.playing'), 'the pattern shows the playing row');
+                    assert.equal((await download()).name, 'demo.wav');
+                }
             } finally {
                 sound.plug();
             }
             await page.waitForFunction(() => document.getElementById('message').hidden && window.ahxWebPlayer.frame > 0);
             await page.click('#play');  // paused at the start again, for the next test
             await page.$eval('#seek', (seek) => { seek.value = '0'; seek.dispatchEvent(new Event('change')); });
+            if (playedAnyway) t.skip('the browser started its audio before the output went');
         });
 
     test('the demo song is there when the page opens, plays as the tool renders it, and fits its box', async () => {
